@@ -1,0 +1,34 @@
+#pragma once
+// The data drive (where downloads and engine directories live) and the system-drive root
+// (where the drive record and the installation live).
+#include <mutex>
+#include <string>
+
+class DataDrive {
+public:
+    DataDrive() = default;
+    DataDrive(const DataDrive&) = delete;
+    DataDrive& operator=(const DataDrive&) = delete;
+
+    // Copy taken under the lock: download and drive-move threads call these while the
+    // drive move may replace the drive.
+    std::string drive() const;
+    void setDrive(const std::string& drive);
+
+    std::string systemRoot() const;  // e.g. "C:/Orbelune/"; set once by init()
+    std::string dataRoot() const;    // drive() + ":/Orbelune/"
+    std::string recordPath() const;  // systemRoot() + "disk.dat"
+
+    // Start-up step: settles the system root, then the data drive from the drive record
+    // or, without a usable record, by choosing a fixed drive and recording it.
+    void init();
+
+    // Writes the current drive into the drive record (truncating); false if the record
+    // cannot be created (for instance when the system root does not exist).
+    bool saveRecord() const;
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_drive;
+    std::string m_systemRoot;
+};
