@@ -1,0 +1,113 @@
+#include "Halcyra/shell/Helpers.h"
+
+#include "utility/Directories.h"
+
+#include <tlhelp32.h>
+
+#include <cwchar>
+
+namespace {
+
+const wchar_t kEngineExecutable[] = L"Vistaweaver-Win64-Shipping.exe";
+
+class SnapshotHandle {
+public:
+    explicit SnapshotHandle(HANDLE handle) : m_handle(handle) {}
+    SnapshotHandle(const SnapshotHandle&) = delete;
+    SnapshotHandle& operator=(const SnapshotHandle&) = delete;
+    ~SnapshotHandle() {
+        if (valid()) CloseHandle(m_handle);
+    }
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK matchProcessWindow(HWND window, LPARAM context) {
+    auto* search = reinterpret_cast<WindowSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+std::string toNarrow(const wchar_t* text, int length) {
+    if (!text || length <= 0) return std::string();
+    const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string narrow(size, '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, text, length, &narrow[0], size, nullptr, nullptr) <= 0) {
+        return std::string();
+    }
+    return narrow;
+}
+
+std::string toNarrow(const std::wstring& text) {
+    return toNarrow(text.data(), static_cast<int>(text.size()));
+}
+
+std::wstring toWide(const char* text, int length) {
+    if (!text || length <= 0) return std::wstring();
+    const int size = MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring wide(size, L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text, length, &wide[0], size) <= 0) return std::wstring();
+    return wide;
+}
+
+std::wstring toWide(const std::string& text) {
+    return toWide(text.data(), static_cast<int>(text.size()));
+}
+
+// The table library carries the one implementation of these three.
+std::string getFilePath(const std::string& path) {
+    return ROVodi::getFilePath(path);
+}
+
+bool createDirectories(const std::string& path) {
+    return ROVodi::createDirectories(path);
+}
+
+bool createParentDirs(const std::string& path) {
+    return ROVodi::createParentDirs(path);
+}
+
+std::string getFileName(const std::string& path) {
+    const std::string::size_type separator = path.find_last_of("/\\");
+    if (separator == std::string::npos) return path;
+    return path.substr(separator + 1);
+}
+
+std::string getFileExtension(const std::string& name) {
+    const std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos) return std::string();
+    return name.substr(dot + 1);
+}
+
+DWORD findEngineProcess() {
+    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot.valid()) return 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry)) {
+        if (std::wcscmp(entry.szExeFile, kEngineExecutable) == 0) return entry.th32ProcessID;
+    }
+    return 0;
+}
+
+HWND findProcessWindow(DWORD processId) {
+    WindowSearch search = {processId, nullptr};
+    EnumWindows(matchProcessWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Small stateless helpers shared by the launcher's subsystems: conversion between the
+// browser's UTF-16 text and the launcher's ANSI code page text, path splitting, directory
+// creation, and finding the engine application's process and window.
+#include <windows.h>
+
+#include <string>
+
+// ANSI code page conversions; any failure, or a length of 0 or less, gives empty text.
+std::string toNarrow(const wchar_t* text, int length);
+std::string toNarrow(const std::wstring& text);
+std::wstring toWide(const char* text, int length);
+std::wstring toWide(const std::string& text);
+
+// Paths take '/' and '\' alike as separators.
+std::string getFilePath(const std::string& path);       // before the last separator, or ""
+std::string getFileName(const std::string& path);       // after the last separator
+std::string getFileExtension(const std::string& name);  // after the last '.', or ""
+bool createDirectories(const std::string& path);        // true when the directory exists at the end
+bool createParentDirs(const std::string& path);         // createDirectories(getFilePath(path))
+
+// Process id of a running "Vistaweaver-Win64-Shipping.exe" (exact letter case), or 0.
+DWORD findEngineProcess();
+// First top-level window, in enumeration order, owned by the process; nullptr if none.
+HWND findProcessWindow(DWORD processId);
