@@ -1,0 +1,162 @@
+#include "Halcyra/download/FileQueries.h"
+
+#include <windows.h>
+#include <bcrypt.h>
+#include <io.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
+    ~FileHandle() {
+        if (valid()) CloseHandle(m_handle);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
+    HANDLE get() const { return m_handle; }
+
+private:
+    HANDLE m_handle;
+};
+
+class AlgorithmProvider {
+public:
+    explicit AlgorithmProvider(LPCWSTR algorithm) {
+        if (!BCRYPT_SUCCESS(BCryptOpenAlgorithmProvider(&m_handle, algorithm, nullptr, 0)))
+            m_handle = nullptr;
+    }
+    ~AlgorithmProvider() {
+        if (m_handle) BCryptCloseAlgorithmProvider(m_handle, 0);
+    }
+    AlgorithmProvider(const AlgorithmProvider&) = delete;
+    AlgorithmProvider& operator=(const AlgorithmProvider&) = delete;
+
+    BCRYPT_ALG_HANDLE get() const { return m_handle; }
+
+private:
+    BCRYPT_ALG_HANDLE m_handle = nullptr;
+};
+
+class Hash {
+public:
+    explicit Hash(const AlgorithmProvider& provider) {
+        // The provider allocates the hash object itself (Windows 7 and later).
+        if (!provider.get() ||
+            !BCRYPT_SUCCESS(BCryptCreateHash(provider.get(), &m_handle, nullptr, 0, nullptr, 0, 0)))
+            m_handle = nullptr;
+    }
+    ~Hash() {
+        if (m_handle) BCryptDestroyHash(m_handle);
+    }
+    Hash(const Hash&) = delete;
+    Hash& operator=(const Hash&) = delete;
+
+    BCRYPT_HASH_HANDLE get() const { return m_handle; }
+
+private:
+    BCRYPT_HASH_HANDLE m_handle = nullptr;
+};
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+// Windows drops trailing dots and spaces from a path component, so "..." and ".. " may
+// name the parent directory just as ".." does.
+bool isParentReference(const std::string& component) {
+    return component.find_first_not_of(". ") == std::string::npos &&
+           std::count(component.begin(), component.end(), '.') >= 2;
+}
+
+// Reads in fixed-size pieces so that memory use stays constant whatever the file's size.
+constexpr DWORD kReadChunk = 1 << 20;
+
+}  // namespace
+
+bool isSafeName(const std::string& name) {
+    if (!name.empty() && isSeparator(name[0])) return false;
+    if (name.find(':') != std::string::npos) return false;
+
+    // Split on separators, stepping over double-byte characters whose second byte may
+    // look like a backslash.
+    std::string component;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < name.size()) {
+            component += c;
+            component += name[++i];
+        } else if (isSeparator(c)) {
+            if (isParentReference(component)) return false;
+            component.clear();
+        } else {
+            component += c;
+        }
+    }
+    return !isParentReference(component);
+}
+
+std::string resolveName(const std::string& savePath, const std::string& name) {
+    return savePath + "/" + name;
+}
+
+bool isFileExist(const std::string& savePath, const std::string& name) {
+    return isSafeName(name) && _access(resolveName(savePath, name).c_str(), 4) == 0;
+}
+
+void deleteFile(const std::string& savePath, const std::string& name) {
+    if (isFileExist(savePath, name)) DeleteFileA(resolveName(savePath, name).c_str());
+}
+
+std::int64_t getFileSize(const std::string& savePath, const std::string& name) {
+    if (!isSafeName(name)) return 0;
+    // Sharing read only, so a file being written elsewhere gives 0. Attribute access alone
+    // (FILE_READ_EA) is exempt from sharing checks; read-data access makes the check apply.
+    FileHandle file(CreateFileA(resolveName(savePath, name).c_str(), FILE_READ_EA | FILE_READ_DATA,
+                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) return 0;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size)) return 0;
+    return size.QuadPart;
+}
+
+std::string getFileMD5(const std::string& savePath, const std::string& name) {
+    if (!isSafeName(name)) return std::string();
+    return fileMD5(resolveName(savePath, name));
+}
+
+std::string fileMD5(const std::string& path) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) return std::string();
+
+    AlgorithmProvider md5(BCRYPT_MD5_ALGORITHM);
+    Hash hash(md5);
+    if (!hash.get()) return std::string();
+
+    std::vector<UCHAR> buffer(kReadChunk);
+    std::uint64_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer.data(), kReadChunk, &got, nullptr)) return std::string();
+        if (got == 0) break;
+        if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), buffer.data(), got, 0))) return std::string();
+        total += got;
+    }
+    if (total == 0) return std::string();
+
+    UCHAR digest[16];
+    if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest, sizeof digest, 0))) return std::string();
+
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(2 * sizeof digest);
+    for (UCHAR byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0F];
+    }
+    return text;
+}
