@@ -1,11 +1,15 @@
 #include "Halcyra/shell/Helpers.h"
 
+#include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <io.h>
+
 #include <fstream>
 
+using testing_support::DriveFixture;
 using testing_support::TempDir;
 
 TEST(Conversion, ChineseTextRoundTripsThroughTheAnsiCodePage) {
@@ -51,4 +55,15 @@ TEST(Directories, CreateOnAnExistingFileFails) {
     EXPECT_TRUE(createParentDirs(dir / "new\\中文\\file.txt"));
     EXPECT_TRUE(createDirectories(dir / "new\\中文"));
     EXPECT_FALSE(createParentDirs("file.txt"));
+}
+
+TEST(Directories, CreatesEveryLevelBelowABareDrive) {
+    DriveFixture drives;
+    ASSERT_TRUE(drives.map('D')) << drives.error();
+    EXPECT_TRUE(createDirectories("D:/x/y/z"));
+    EXPECT_EQ(_access("D:\\x\\y\\z", 0), 0);
+    EXPECT_TRUE(createDirectories("D:\\x"));
+    EXPECT_TRUE(createParentDirs("D:/a/b.txt"));
+    EXPECT_EQ(_access("D:/a", 0), 0);
+    EXPECT_FALSE(createDirectories("Q:/x/y"));  // no such drive
 }
