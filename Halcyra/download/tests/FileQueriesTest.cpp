@@ -1,4 +1,5 @@
 #include "Halcyra/download/FileQueries.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -10,18 +11,10 @@
 
 namespace {
 
-// A fresh directory under the temporary folder, removed with everything in it.
+// A save directory inside a fresh temporary directory, so that names can point outside it.
 class SaveDir : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-        m_root = std::string(temp) + "filequeries-" + std::to_string(GetCurrentProcessId());
-        m_path = m_root + "/save";
-        ASSERT_TRUE(CreateDirectoryA(m_root.c_str(), nullptr));
-        ASSERT_TRUE(CreateDirectoryA(m_path.c_str(), nullptr));
-    }
-    void TearDown() override { removeTree(m_root); }
+    void SetUp() override { ASSERT_TRUE(CreateDirectoryA(m_path.c_str(), nullptr)); }
 
     std::string write(const std::string& name, const std::string& bytes) {
         const std::string path = m_path + "/" + name;
@@ -37,24 +30,9 @@ protected:
         return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
-    static void removeTree(const std::string& dir) {
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = found.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string path = dir + "\\" + name;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeTree(path);
-                else DeleteFileA(path.c_str());
-            } while (FindNextFileA(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryA(dir.c_str());
-    }
-
-    std::string m_root;
-    std::string m_path;
+    testing_support::TempDir m_dir;
+    const std::string m_root = m_dir.path();
+    const std::string m_path = m_root + "\\save";
 };
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "Halcyra/versions/VersionTable.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -16,24 +17,6 @@ const char kHeader[] = "filename\tversion\ttime\tue4Name\tue4Version\r\n";
 
 class VersionTableTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char temp[MAX_PATH];
-        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-        m_save = std::string(temp) + "versions-" + std::to_string(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryA(m_save.c_str(), nullptr));
-        m_tablePath = m_save + "/version.tab";
-    }
-    void TearDown() override {
-        WIN32_FIND_DATAA found;
-        HANDLE h = FindFirstFileA((m_save + "\\*").c_str(), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do DeleteFileA((m_save + "\\" + found.cFileName).c_str());
-            while (FindNextFileA(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryA(m_save.c_str());
-    }
-
     VersionTable::Clock clock() {
         return [this] { return m_now; };
     }
@@ -58,8 +41,9 @@ protected:
         return name + "\t" + version + "\t" + time + "\t\t\r\n";
     }
 
-    std::string m_save;
-    std::string m_tablePath;
+    testing_support::TempDir m_dir;
+    const std::string m_save = m_dir.path();
+    const std::string m_tablePath = m_save + "/version.tab";
     std::string m_now = "2021-10-15 10:20:30";
 };
 
