@@ -75,6 +75,39 @@ bool isParentReference(const std::string& component) {
 // Reads in fixed-size pieces so that memory use stays constant whatever the file's size.
 constexpr DWORD kReadChunk = 1 << 20;
 
+std::string fileMD5(const std::string& path) {
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file.valid()) return std::string();
+
+    AlgorithmProvider md5(BCRYPT_MD5_ALGORITHM);
+    Hash hash(md5);
+    if (!hash.get()) return std::string();
+
+    std::vector<UCHAR> buffer(kReadChunk);
+    std::uint64_t total = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), buffer.data(), kReadChunk, &got, nullptr)) return std::string();
+        if (got == 0) break;
+        if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), buffer.data(), got, 0))) return std::string();
+        total += got;
+    }
+    if (total == 0) return std::string();
+
+    UCHAR digest[16];
+    if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest, sizeof digest, 0))) return std::string();
+
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(2 * sizeof digest);
+    for (UCHAR byte : digest) {
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0F];
+    }
+    return text;
+}
+
 }  // namespace
 
 bool isSafeName(const std::string& name) {
@@ -126,37 +159,4 @@ std::int64_t getFileSize(const std::string& savePath, const std::string& name) {
 std::string getFileMD5(const std::string& savePath, const std::string& name) {
     if (!isSafeName(name)) return std::string();
     return fileMD5(resolveName(savePath, name));
-}
-
-std::string fileMD5(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file.valid()) return std::string();
-
-    AlgorithmProvider md5(BCRYPT_MD5_ALGORITHM);
-    Hash hash(md5);
-    if (!hash.get()) return std::string();
-
-    std::vector<UCHAR> buffer(kReadChunk);
-    std::uint64_t total = 0;
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(file.get(), buffer.data(), kReadChunk, &got, nullptr)) return std::string();
-        if (got == 0) break;
-        if (!BCRYPT_SUCCESS(BCryptHashData(hash.get(), buffer.data(), got, 0))) return std::string();
-        total += got;
-    }
-    if (total == 0) return std::string();
-
-    UCHAR digest[16];
-    if (!BCRYPT_SUCCESS(BCryptFinishHash(hash.get(), digest, sizeof digest, 0))) return std::string();
-
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(2 * sizeof digest);
-    for (UCHAR byte : digest) {
-        text += kHex[byte >> 4];
-        text += kHex[byte & 0x0F];
-    }
-    return text;
 }

@@ -25,6 +25,3 @@ std::int64_t getFileSize(const std::string& savePath, const std::string& name);
 // MD5 of the file as 32 upper-case hexadecimal digits; empty for a missing, unreadable or
 // empty file.
 std::string getFileMD5(const std::string& savePath, const std::string& name);
-
-// The same digest of a path as it is, for callers that resolved it themselves.
-std::string fileMD5(const std::string& path);
