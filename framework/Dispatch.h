@@ -1,0 +1,62 @@
+#pragma once
+// Automation object built from a method table, for page script and the script host.
+//
+// Each method has a name, a fixed argument count and a handler. DISPIDs are the table
+// positions counted from 1. Names match without regard to letter case. Invoke accepts
+// the method and property-get flags, refuses a wrong argument count with
+// DISP_E_BADPARAMCOUNT before running anything, converts every argument to text with
+// VariantChangeType and passes them in call order (rgvarg holds them reversed). The
+// handler's Variant is the result. No C++ exception leaves Invoke.
+//
+// The object is reference counted by its COM clients; its owner calls detach() before
+// the handlers' captures die, after which every call answers E_UNEXPECTED.
+#include <windows.h>
+#include <oaidl.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/ComPtr.h"
+#include "framework/Variant.h"
+
+namespace fw {
+
+using DispatchArgs = std::vector<std::wstring>;
+
+struct DispatchMethod {
+    std::wstring name;
+    unsigned argCount;
+    std::function<Variant(const DispatchArgs&)> handler;
+};
+
+class TableDispatch final : public IDispatch {
+public:
+    static ComPtr<TableDispatch> create(std::vector<DispatchMethod> methods);
+
+    void detach();
+    size_t methodCount() const { return m_methods.size(); }
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags,
+                                     DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argError) override;
+
+private:
+    explicit TableDispatch(std::vector<DispatchMethod> methods);
+    ~TableDispatch() = default;
+
+    LONG m_refs = 1;
+    std::vector<DispatchMethod> m_methods;
+    bool m_detached = false;
+};
+
+}  // namespace fw

@@ -1,0 +1,79 @@
+#pragma once
+// A modal dialog whose client area is filled by the web browser control.
+//
+// OnInitDialog creates the control (in-place active, resized on WM_SIZE). Page script
+// reaches the object set with SetExternalDispatch as window.external, when
+// CanAccessExternal() allows it. Clicks on page elements are routed by element id to
+// handlers registered with onClick(): a document-level click sink is connected when the
+// top-level browser completes a navigation. Keyboard messages for the control go
+// through its TranslateAccelerator first. The control is torn down on WM_DESTROY:
+// sinks unadvised, Close(OLECLOSE_NOSAVE), SetClientSite(NULL).
+#include <windows.h>
+#include <exdisp.h>
+#include <ole2.h>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "framework/ComPtr.h"
+#include "framework/Dialog.h"
+#include "framework/OleScope.h"
+
+namespace fw {
+
+class BrowserSite;
+class DocumentClickSink;
+
+class HtmlDialog : public Dialog {
+public:
+    HtmlDialog(UINT templateId, HWND owner = nullptr);
+    ~HtmlDialog() override;
+
+    void Navigate(const wchar_t* url);
+    void SetExternalDispatch(IDispatch* external);
+    IDispatch* externalDispatch() const { return m_external.get(); }
+    // What the control was last asked to open, as given to Navigate.
+    const std::wstring& requestedUrl() const { return m_requestedUrl; }
+    IWebBrowser2* browser() const { return m_browser.get(); }
+
+    // Element id -> handler, as clicks in the page are matched (srcElement's id).
+    void onClick(const std::wstring& elementId, std::function<HRESULT()> handler);
+    // Runs the handler for a click on the element with this id; false if there is none.
+    bool clickElement(const std::wstring& elementId);
+
+    // Whether page script may use the external object; the default refuses.
+    virtual BOOL CanAccessExternal() { return FALSE; }
+
+protected:
+    BOOL OnInitDialog() override;
+    void OnSize(UINT type, int width, int height) override;
+    void OnDestroy() override;
+    bool PreTranslateMessage(MSG* msg) override;
+
+private:
+    friend class BrowserSite;
+    friend class DocumentClickSink;
+
+    void createBrowser();
+    void destroyBrowser();
+    void resizeBrowser();
+    void onNavigateComplete(IDispatch* frame);
+    void onDocumentClick();
+    void disconnectDocument();
+
+    OleScope m_ole;
+    ComPtr<BrowserSite> m_site;
+    ComPtr<DocumentClickSink> m_clickSink;
+    ComPtr<IOleObject> m_oleObject;
+    ComPtr<IWebBrowser2> m_browser;
+    ComPtr<IConnectionPoint> m_browserEvents;
+    DWORD m_browserEventsCookie = 0;
+    ComPtr<IConnectionPoint> m_documentEvents;
+    DWORD m_documentEventsCookie = 0;
+    ComPtr<IDispatch> m_external;
+    std::wstring m_requestedUrl;
+    std::map<std::wstring, std::function<HRESULT()>> m_clickHandlers;
+};
+
+}  // namespace fw

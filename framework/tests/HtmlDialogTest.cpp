@@ -1,0 +1,92 @@
+#include "framework/HtmlDialog.h"
+
+#include <gtest/gtest.h>
+#include <mshtmhst.h>
+
+#include "TestDialogs.h"
+#include "framework/Dispatch.h"
+
+namespace {
+
+const UINT kStep = WM_APP + 1;
+
+class TestHtmlDialog : public fw::HtmlDialog {
+public:
+    explicit TestHtmlDialog(std::function<void(TestHtmlDialog&)> step)
+        : HtmlDialog(IDD_TEST_HTML), m_step(std::move(step)) {}
+    BOOL allowExternal = TRUE;
+    BOOL CanAccessExternal() override { return allowExternal; }
+
+protected:
+    BOOL OnInitDialog() override {
+        HtmlDialog::OnInitDialog();
+        ::PostMessageW(hwnd(), kStep, 0, 0);
+        return TRUE;
+    }
+    bool OnUserMessage(UINT message, WPARAM, LPARAM, LRESULT&) override {
+        if (message != kStep) return false;
+        m_step(*this);
+        return true;
+    }
+
+private:
+    std::function<void(TestHtmlDialog&)> m_step;
+};
+
+// The host UI handler the control sees, reached through its client site.
+fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
+    fw::ComPtr<IOleObject> object;
+    fw::ComPtr<IOleClientSite> site;
+    if (!browser || FAILED(browser->QueryInterface(IID_IOleObject, object.putVoid())) ||
+        FAILED(object->GetClientSite(site.put())) || !site)
+        return nullptr;
+    return site.query<IDocHostUIHandler>();
+}
+
+}  // namespace
+
+TEST(HtmlDialog, HostsTheBrowserFillingTheClientAreaAndHandsOutExternal) {
+    auto external = fw::TableDispatch::create({});
+    bool checked = false;
+    TestHtmlDialog dlg([&](TestHtmlDialog& d) {
+        checked = true;
+        ASSERT_NE(nullptr, d.browser());
+        d.Navigate(L"http://127.0.0.1:9/start\r\n");
+        EXPECT_EQ(L"http://127.0.0.1:9/start\r\n", d.requestedUrl());
+
+        ::SetWindowPos(d.hwnd(), nullptr, 0, 0, 500, 400, SWP_NOZORDER | SWP_NOMOVE);
+        RECT client, control;
+        ::GetClientRect(d.hwnd(), &client);
+        HWND child = ::GetWindow(d.hwnd(), GW_CHILD);
+        ASSERT_NE(nullptr, child);
+        ::GetWindowRect(child, &control);
+        EXPECT_EQ(client.right, control.right - control.left);
+        EXPECT_EQ(client.bottom, control.bottom - control.top);
+
+        auto handler = hostHandlerOf(d.browser());
+        ASSERT_TRUE(handler);
+        fw::ComPtr<IDispatch> got;
+        EXPECT_EQ(S_OK, handler->GetExternal(got.put()));
+        EXPECT_EQ(static_cast<IDispatch*>(external.get()), got.get());
+        d.allowExternal = FALSE;
+        EXPECT_EQ(S_FALSE, handler->GetExternal(got.put()));
+        EXPECT_FALSE(got);
+        d.EndDialog(IDOK);
+    });
+    dlg.SetExternalDispatch(external.get());
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(nullptr, dlg.browser());
+}
+
+TEST(HtmlDialog, ElementClicksRunTheirHandlers) {
+    TestHtmlDialog dlg([](TestHtmlDialog& d) {
+        EXPECT_FALSE(d.clickElement(L"Nothing"));
+        EXPECT_TRUE(d.clickElement(L"ButtonCancel"));
+    });
+    dlg.onClick(L"ButtonCancel", [&dlg] {
+        dlg.OnCancel();
+        return S_OK;
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
