@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <sstream>
