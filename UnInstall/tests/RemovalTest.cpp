@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "tests/support/DriveFixture.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -38,33 +40,33 @@ std::vector<std::string> contents(const fs::path& root) {
     return found;
 }
 
+// Starts a Unix command in directory and waits until exists(path) says it is done.
+// Wine gives no waitable handle for a Unix process, hence the polling.
+bool runUnix(const std::string& directory, std::string command, const std::string& path, bool exists) {
+    command = "\\\\?\\unix\\bin\\" + command;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+                        &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int waited = 0; waited < 10000; waited += 10) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
 // Wine shows a Linux symbolic link to a directory as a directory reparse point, and it
 // cannot create Windows links itself; a Unix "ln" started through a \\?\unix\ path can.
 bool makeLinuxLink(const std::string& directory, const std::string& target, const std::string& name) {
-    std::string command = "\\\\?\\unix\\bin\\ln -s " + target + " " + name;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.c_str(), &startup, &process))
-        return false;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return GetFileAttributesA((directory + "/" + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return runUnix(directory, "ln -s " + target + " " + name, directory + "/" + name, true);
 }
 
 void removeLinuxLink(const std::string& directory, const std::string& name) {
-    std::string command = "\\\\?\\unix\\bin\\rm -f " + name;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        directory.c_str(), &startup, &process))
-        return;
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    runUnix(directory, "rm -f " + name, directory + "/" + name, false);
 }
 
 // Position of path in list, or -1.
@@ -191,6 +193,20 @@ protected:
     }
 };
 
+TEST_F(Removal, FullRemovalRemovesTheSystemRootAndTheRecordedDataRoot) {
+    testing_support::DriveFixture drives;
+    ASSERT_TRUE(drives.map('E')) << drives.error();
+    install(kSystemRoot, "E");
+    install("E:/Orbelune/", "");
+    writeFile("E:/Other/keep.txt");
+
+    removeAll();
+
+    EXPECT_FALSE(fs::exists(kSystemRoot));
+    EXPECT_FALSE(fs::exists("E:/Orbelune/"));
+    EXPECT_EQ(contents("E:/"), (std::vector<std::string>{"Other/", "Other/keep.txt"}));
+}
+
 TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
     install(kSystemRoot, "");
     fs::remove(kSystemRoot + "disk.dat");
@@ -228,12 +244,25 @@ TEST_F(Removal, RecordThatNamesNoDriveLetterAddsNoDataRoot) {
 }
 
 TEST_F(Removal, ApplicationRemovalKeepsEveryDriveRecordAndTheWayToIt) {
-    install(kSystemRoot, "C");
+    testing_support::DriveFixture drives;
+    ASSERT_TRUE(drives.map('E')) << drives.error();
+    install(kSystemRoot, "E");
     writeFile(kSystemRoot + "bak/disk.dat.old", "D");
+    install("E:/Orbelune/", "");
+    const std::vector<std::string> dataRoot = contents("E:/Orbelune/");
 
     removeApplicationOnly();
 
     EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"bak/", "bak/disk.dat.old", "disk.dat"}));
+    EXPECT_EQ(contents("E:/Orbelune/"), dataRoot);
+}
+
+TEST_F(Removal, ApplicationRemovalWithTheSystemDriveAsDataDriveEmptiesItButTheRecord) {
+    install(kSystemRoot, "C");
+
+    removeApplicationOnly();
+
+    EXPECT_EQ(contents(kSystemRoot), std::vector<std::string>{"disk.dat"});
 }
 
 TEST_F(Removal, FilesThatCannotBeDeletedKeepTheirDirectoryChainAndNothingElse) {
