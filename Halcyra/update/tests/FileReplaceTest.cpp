@@ -3,6 +3,7 @@
 #include "Halcyra/shell/Helpers.h"
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
+#include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -169,6 +170,21 @@ TEST_F(ReplaceWithBackup, LockedTargetIsReportedAndLeftIntact)
     EXPECT_FALSE(replaced);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(files::read(target), "in use");
+}
+
+TEST_F(ReplaceWithBackup, FullDriveRemovesThePartialCopyAndRestoresTheTarget)
+{
+    testing_support::DriveFixture drives;
+    MAP_TMPFS_OR_SKIP(drives, 'E', 1 << 20, testing_support::DriveType::hd);
+    files::write("E:/420/x.bin", "current");
+    const std::string source = root() + "big.bin";
+    files::write(source, files::pattern(2 << 20));
+
+    EXPECT_FALSE(replaceWithBackup("E:/", source, "420/x.bin"));
+    EXPECT_EQ(files::read("E:/420/x.bin"), "current");
+    EXPECT_FALSE(files::exists("E:/bak/420/x.bin"));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, replaceFailedText("E:/420/x.bin", source));
 }
 
 }  // namespace

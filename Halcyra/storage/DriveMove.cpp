@@ -1,0 +1,116 @@
+#include "Halcyra/storage/DriveMove.h"
+
+#include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/update/FileReplace.h"
+
+#include <vector>
+
+namespace {
+
+const char kDataRootSuffix[] = ":/Orbelune/";
+// The engine directories, named by engine version; nothing else under the data root moves.
+const char* const kEngineDirs[] = {"420/", "424/", "426/"};
+const float kCompleted = 1.0f;
+const float kFailed = -1.0f;
+
+bool isDriveLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char upper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+}  // namespace
+
+DriveMove::DriveMove(DataDrive& dataDrive) : m_dataDrive(dataDrive) {}
+
+DriveMove::~DriveMove()
+{
+    waitForEnd();
+}
+
+void DriveMove::changeDisk(const std::string& drive)
+{
+    if (m_worker)
+        return;
+    if (drive.size() != 1 || !isDriveLetter(drive[0]))
+        return;
+    // Drive letters name the same drive in either case; a move onto the data drive itself
+    // would push every file into its own backup and then delete it.
+    const std::string target(1, upper(drive[0]));
+    const std::string current = m_dataDrive.drive();
+    if (current.size() == 1 && upper(current[0]) == target[0])
+        return;
+
+    m_targetDrive = target;
+    m_progress = 0.0f;
+    m_worker.reset(CreateThread(nullptr, 0, changeDiskWorker, this, 0, nullptr));
+}
+
+float DriveMove::progress()
+{
+    if (m_worker && WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
+        m_worker.reset();
+    return m_progress;
+}
+
+void DriveMove::waitForEnd()
+{
+    if (!m_worker)
+        return;
+    WaitForSingleObject(m_worker.get(), INFINITE);
+    m_worker.reset();
+}
+
+DWORD WINAPI DriveMove::changeDiskWorker(void* self)
+{
+    DriveMove& driveMove = *static_cast<DriveMove*>(self);
+    try {
+        driveMove.move();
+    } catch (...) {
+        // Out of memory while listing or copying: nothing has been deleted yet.
+        driveMove.m_progress = kFailed;
+    }
+    return 0;
+}
+
+void DriveMove::move()
+{
+    const std::string sourceRoot = m_dataDrive.dataRoot();
+    const std::string targetRoot = m_targetDrive + kDataRootSuffix;
+    std::vector<std::string> files;
+    for (const char* dir : kEngineDirs)
+        listFilesRecursive(sourceRoot + dir, files);
+
+    if (!copyAll(sourceRoot, targetRoot, files)) {
+        m_progress = kFailed;
+        return;
+    }
+    // Switch and record first: a launcher that dies while deleting then still finds every
+    // engine file on the new drive.
+    m_dataDrive.setDrive(m_targetDrive);
+    m_dataDrive.saveRecord();
+    for (const std::string& file : files)
+        DeleteFileA(file.c_str());
+    m_progress = kCompleted;
+}
+
+bool DriveMove::copyAll(const std::string& sourceRoot, const std::string& targetRoot,
+                        const std::vector<std::string>& files)
+{
+    const float count = static_cast<float>(files.size());
+    std::size_t copied = 0;
+    for (const std::string& file : files) {
+        const std::string relative =
+            file.size() > sourceRoot.size() ? file.substr(sourceRoot.size()) : std::string();
+        if (!replaceWithBackup(targetRoot, file, relative))
+            return false;
+        // Counted before the increment, so copying never shows 1.0.
+        m_progress = static_cast<float>(copied) / count;
+        ++copied;
+    }
+    return true;
+}

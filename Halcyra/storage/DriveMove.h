@@ -1,0 +1,47 @@
+#pragma once
+// Moves the engine directories of the data root ("420/", "424/", "426/") to another drive
+// on a worker thread; the page starts a move and then polls its progress.
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+class DataDrive;
+
+class DriveMove {
+public:
+    explicit DriveMove(DataDrive& dataDrive);
+    ~DriveMove();  // waits for a running move: its worker uses this object
+    DriveMove(const DriveMove&) = delete;
+    DriveMove& operator=(const DriveMove&) = delete;
+
+    // Starts a move to drive, one letter A to Z in either case. Ignored while the worker of
+    // a move is held (running, or ended but not yet polled), for the data drive itself and
+    // for anything else.
+    void changeDisk(const std::string& drive);
+
+    // Files copied so far as a fraction, 1.0 after a completed move and -1.0 after a failed
+    // one. A poll after the worker has ended releases it, so a new move can start.
+    float progress();
+
+    // Returns once no move runs; the launcher waits so before it stops.
+    void waitForEnd();
+
+private:
+    struct HandleCloser {
+        using pointer = HANDLE;
+        void operator()(HANDLE handle) const { CloseHandle(handle); }
+    };
+
+    static DWORD WINAPI changeDiskWorker(void* self);
+    void move();
+    bool copyAll(const std::string& sourceRoot, const std::string& targetRoot,
+                 const std::vector<std::string>& files);
+
+    DataDrive& m_dataDrive;
+    std::string m_targetDrive;  // written only while no worker exists
+    std::atomic<float> m_progress{0.0f};
+    std::unique_ptr<void, HandleCloser> m_worker;
+};

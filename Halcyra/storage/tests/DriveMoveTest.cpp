@@ -1,0 +1,254 @@
+#include "Halcyra/storage/DriveMove.h"
+
+#include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/update/tests/TestFiles.h"
+#include "framework/MessageBox.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using testing_support::DriveFixture;
+using testing_support::DriveType;
+namespace files = test_files;
+
+const char kSystemRoot[] = "C:/Orbelune/";
+const char kRecord[] = "C:/Orbelune/disk.dat";
+const std::string kSource = "D:/Orbelune/";
+const std::string kTarget = "E:/Orbelune/";
+
+// Every move starts with data drive D (recorded), an empty target drive E and C: as the
+// system drive.
+class DriveMoveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::removeTree(kSystemRoot);
+        ASSERT_TRUE(CreateDirectoryA(kSystemRoot, nullptr));
+        files::write(kRecord, "D");
+        ASSERT_TRUE(drives.map('D')) << drives.error();
+        ASSERT_TRUE(drives.map('E')) << drives.error();
+        dataDrive.init();
+        ASSERT_EQ(dataDrive.drive(), "D");
+        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall& call) {
+            messages.push_back(call);
+            return IDOK;
+        });
+    }
+    void TearDown() override
+    {
+        move.waitForEnd();
+        fw::setMessageBoxRecorder(nullptr);
+        testing_support::removeTree(kSystemRoot);
+    }
+
+    // Polls as a page does until the move has ended; the distinct values seen, in order.
+    std::vector<float> pollToEnd()
+    {
+        std::vector<float> seen;
+        for (int polls = 0; polls < 60000; ++polls) {
+            const float progress = move.progress();
+            if (seen.empty() || seen.back() != progress)
+                seen.push_back(progress);
+            if (progress == 1.0f || progress == -1.0f)
+                break;
+            Sleep(1);
+        }
+        move.waitForEnd();
+        return seen;
+    }
+
+    DriveFixture drives;
+    DataDrive dataDrive;
+    DriveMove move{dataDrive};
+    std::vector<fw::MessageBoxCall> messages;  // written by the worker, read after it ended
+};
+
+TEST_F(DriveMoveTest, NothingToMoveSwitchesTheDriveAtOnceEvenToAMissingDrive)
+{
+    files::write(kSource + "Download/keep.bin", "stays");
+
+    move.changeDisk("G");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(dataDrive.drive(), "G");
+    EXPECT_EQ(files::read(kRecord), "G");
+    EXPECT_EQ(files::read(kSource + "Download/keep.bin"), "stays");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DriveMoveTest, MovesTheEngineDirectoriesFileByFile)
+{
+    files::write(kSource + "420/a.pak", "a");
+    files::write(kSource + "420/models/b.pak", "b");
+    files::write(kSource + "424/c.pak", "c");
+    files::write(kSource + "426/deep/er/d.pak", "d");
+    files::write(kSource + "421/other.bin", "not an engine directory");
+    files::write(kSource + "Download/keep.bin", "stays");
+    files::write(kTarget + "420/a.pak", "earlier");
+    files::write(kTarget + "bak/420/a.pak", "older");
+
+    move.changeDisk("e");
+    const std::vector<float> seen = pollToEnd();
+
+    for (float progress : seen)
+        EXPECT_TRUE(progress == 0.0f || progress == 0.25f || progress == 0.5f ||
+                    progress == 0.75f || progress == 1.0f)
+            << progress;
+    EXPECT_EQ(seen.back(), 1.0f);
+    EXPECT_EQ(files::read(kTarget + "420/a.pak"), "a");
+    EXPECT_EQ(files::read(kTarget + "420/models/b.pak"), "b");
+    EXPECT_EQ(files::read(kTarget + "424/c.pak"), "c");
+    EXPECT_EQ(files::read(kTarget + "426/deep/er/d.pak"), "d");
+    EXPECT_EQ(files::read(kTarget + "bak/420/a.pak"), "earlier");
+    for (const char* moved : {"420/a.pak", "420/models/b.pak", "424/c.pak", "426/deep/er/d.pak"})
+        EXPECT_FALSE(files::exists(kSource + moved)) << moved;
+    // The emptied directories and everything outside them stay on the old drive.
+    EXPECT_TRUE(files::exists(kSource + "426/deep/er"));
+    EXPECT_EQ(files::read(kSource + "421/other.bin"), "not an engine directory");
+    EXPECT_EQ(files::read(kSource + "Download/keep.bin"), "stays");
+    EXPECT_FALSE(files::exists(kTarget + "Download"));
+    EXPECT_EQ(dataDrive.drive(), "E");
+    EXPECT_EQ(files::read(kRecord), "E");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DriveMoveTest, FailedCopyDeletesNothingAndANewMoveIsAcceptedAfterAPoll)
+{
+    // Listed 420/ first, so the first file of 424/, the third of five, cannot be written.
+    const char* const names[] = {"420/a.pak", "420/b.pak", "424/c.pak", "424/d.pak", "424/e.pak"};
+    for (const char* name : names)
+        files::write(kSource + name, name);
+    files::write(kTarget + "424", "a file where a directory is needed");
+
+    move.changeDisk("E");
+    EXPECT_EQ(pollToEnd().back(), -1.0f);
+
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text.rfind(L"错误:无法更新文件[E:/Orbelune/424/", 0), 0u);
+    EXPECT_EQ(messages[0].caption, L"版本更新");
+    EXPECT_EQ(files::read(kTarget + "420/a.pak"), "420/a.pak");
+    EXPECT_EQ(files::read(kTarget + "420/b.pak"), "420/b.pak");
+    for (const char* name : names)
+        EXPECT_EQ(files::read(kSource + name), name);
+    EXPECT_EQ(dataDrive.drive(), "D");
+    EXPECT_EQ(files::read(kRecord), "D");
+
+    DeleteFileA((kTarget + "424").c_str());
+    move.changeDisk("E");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    for (const char* name : names)
+        EXPECT_EQ(files::read(kTarget + name), name);
+    EXPECT_EQ(dataDrive.drive(), "E");
+}
+
+TEST_F(DriveMoveTest, TargetDriveThatFillsUpFailsWithoutLoss)
+{
+    MAP_TMPFS_OR_SKIP(drives, 'E', 1 << 20, DriveType::hd);
+    const std::string content[] = {files::pattern(400 * 1024, 1), files::pattern(400 * 1024, 2),
+                                   files::pattern(400 * 1024, 3)};
+    for (int i = 0; i < 3; ++i)
+        files::write(kSource + "420/f" + std::to_string(i), content[i]);
+
+    move.changeDisk("E");
+    EXPECT_EQ(pollToEnd().back(), -1.0f);
+
+    EXPECT_EQ(messages.size(), 1u);
+    int onTarget = 0;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = "420/f" + std::to_string(i);
+        EXPECT_EQ(files::read(kSource + name), content[i]) << name;
+        if (files::exists(kTarget + name)) {
+            ++onTarget;
+            EXPECT_EQ(files::read(kTarget + name), content[i]) << "no partial copy of " << name;
+        }
+    }
+    EXPECT_LT(onTarget, 3);
+    EXPECT_EQ(dataDrive.drive(), "D");
+    EXPECT_EQ(files::read(kRecord), "D");
+}
+
+// A move whose first copy fails holds its worker in the failure message until released.
+class HeldDriveMoveTest : public DriveMoveTest {
+protected:
+    void SetUp() override
+    {
+        DriveMoveTest::SetUp();
+        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall&) {
+            asked = true;
+            WaitForSingleObject(release, INFINITE);
+            return IDOK;
+        });
+        files::write(kSource + "420/a.pak", "a");
+        files::write(kTarget + "420", "a file where a directory is needed");
+        ASSERT_TRUE(drives.map('F')) << drives.error();
+        move.changeDisk("E");
+        while (!asked)
+            Sleep(1);
+    }
+    void TearDown() override
+    {
+        SetEvent(release);
+        DriveMoveTest::TearDown();
+        CloseHandle(release);
+    }
+
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> asked{false};
+};
+
+TEST_F(HeldDriveMoveTest, RunningOrEndedUnpolledMoveRefusesAnother)
+{
+    move.changeDisk("F");
+    SetEvent(release);
+    Sleep(300);  // the worker ends; no poll has seen it yet
+    move.changeDisk("F");
+
+    EXPECT_EQ(pollToEnd().back(), -1.0f);
+    EXPECT_FALSE(files::exists("F:/Orbelune"));
+    EXPECT_EQ(dataDrive.drive(), "D");
+
+    move.changeDisk("F");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(files::read("F:/Orbelune/420/a.pak"), "a");
+    EXPECT_EQ(dataDrive.drive(), "F");
+}
+
+TEST_F(HeldDriveMoveTest, StoppingWaitsForTheMoveToEnd)
+{
+    std::atomic<bool> waited{false};
+    std::thread stopper([&] {
+        move.waitForEnd();
+        waited = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(waited);
+    SetEvent(release);
+    stopper.join();
+    EXPECT_EQ(move.progress(), -1.0f);
+    // The wait has released the ended worker: a new move is accepted without a poll.
+    move.changeDisk("F");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+}
+
+TEST_F(DriveMoveTest, DataDriveInAnyCaseAndNonLettersAreIgnored)
+{
+    files::write(kSource + "420/a.pak", "a");
+    for (const char* drive : {"D", "d", "", "E:", "EF", "1", "E:/"}) {
+        move.changeDisk(drive);
+        move.waitForEnd();
+        EXPECT_EQ(move.progress(), 0.0f) << drive;
+    }
+    EXPECT_EQ(files::read(kSource + "420/a.pak"), "a");
+    EXPECT_FALSE(files::exists(kSource + "bak"));
+    EXPECT_FALSE(files::exists(kTarget + "420"));
+    EXPECT_EQ(dataDrive.drive(), "D");
+}
+
+}  // namespace
