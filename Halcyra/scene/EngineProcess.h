@@ -1,7 +1,7 @@
 #pragma once
 // The engine application: starting it for the scene the page described, the queries the
 // page polls, and ending the engine this launcher started.
-#include "Halcyra/scene/UniqueHandle.h"
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -36,8 +36,8 @@ public:
 
 private:
     std::string m_engineName;
-    UniqueHandle m_process;
-    UniqueHandle m_thread;
+    fw::UniqueHandle m_process;
+    fw::UniqueHandle m_thread;
     DWORD m_processId = 0;
     DWORD m_threadId = 0;
     bool m_started = false;

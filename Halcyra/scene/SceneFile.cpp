@@ -1,7 +1,7 @@
 #include "Halcyra/scene/SceneFile.h"
 
-#include "Halcyra/scene/UniqueHandle.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 
@@ -17,8 +17,8 @@ const char kCreateFailedCaption[] = "创建文件失败";
 
 bool writeSceneFile(const std::string& path, const std::string& content)
 {
-    const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    const fw::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         char message[1024] = {};
         std::snprintf(message, sizeof message, kCreateFailedFormat, path.c_str());

@@ -42,19 +42,19 @@ std::string readRecord(const std::string& path)
 
 std::string DataDrive::drive() const
 {
-    std::lock_guard<std::mutex> guard(m_lock);
+    ROVodi::ScopedLock guard(m_lock);
     return m_drive;
 }
 
 void DataDrive::setDrive(const std::string& drive)
 {
-    std::lock_guard<std::mutex> guard(m_lock);
+    ROVodi::ScopedLock guard(m_lock);
     m_drive = drive;
 }
 
 std::string DataDrive::systemRoot() const
 {
-    std::lock_guard<std::mutex> guard(m_lock);
+    ROVodi::ScopedLock guard(m_lock);
     return m_systemRoot;
 }
 
@@ -74,7 +74,7 @@ void DataDrive::init()
     char root[16] = {};
     std::snprintf(root, sizeof root, kSystemRootFormat, systemLetter);
     {
-        std::lock_guard<std::mutex> guard(m_lock);
+        ROVodi::ScopedLock guard(m_lock);
         m_systemRoot = root;
     }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The data drive (where downloads and engine directories live) and the system-drive root
 // (where the drive record and the installation live).
-#include <mutex>
+#include "utility/crCriticalMutex.h"
+
 #include <string>
 
 class DataDrive {
@@ -28,7 +29,7 @@ public:
     bool saveRecord() const;
 
 private:
-    mutable std::mutex m_lock;
+    mutable ROVodi::crCriticalMutex m_lock;
     std::string m_drive;
     std::string m_systemRoot;
 };
