@@ -12,7 +12,7 @@
 namespace testing_support {
 namespace {
 
-// Wine's mount manager extension (the request winecfg makes); declared in no mingw header.
+// Wine's own extension of the mount manager; declared in no mingw header.
 const DWORD kDefineUnixDrive = CTL_CODE('m', 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
 struct UnixDriveRequest {
     ULONG size;
@@ -54,6 +54,10 @@ UINT windowsType(DriveType type) {
     case DriveType::hd: break;
     }
     return DRIVE_FIXED;
+}
+
+char lowerLetter(char letter) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
 }
 
 std::string lastErrorText(const char* what) {
@@ -146,7 +150,7 @@ bool DriveFixture::mapTmpfs(char letter, std::uint64_t bytes, DriveType type) {
 
 bool DriveFixture::mapDirectory(char letter, std::uint64_t bytes, DriveType type) {
     m_mountUnavailable = false;
-    letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    letter = lowerLetter(letter);
     if (letter < 'a' || letter > 'z' || letter == 'c') return fail(std::string("cannot map drive ") + letter);
 
     std::string answer;
@@ -168,14 +172,14 @@ bool DriveFixture::mapDirectory(char letter, std::uint64_t bytes, DriveType type
 }
 
 bool DriveFixture::setType(char letter, DriveType type) {
-    letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    letter = lowerLetter(letter);
     const auto mapped = m_linuxDirs.find(letter);
     if (mapped == m_linuxDirs.end()) return fail(std::string("drive ") + letter + " is not mapped here");
     return defineDrive(letter, windowsType(type), mapped->second, m_error);
 }
 
 bool DriveFixture::unmap(char letter) {
-    letter = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+    letter = lowerLetter(letter);
     if (m_linuxDirs.erase(letter) == 0) return fail(std::string("drive ") + letter + " is not mapped here");
     bool ok = defineDrive(letter, DRIVE_NO_ROOT_DIR, std::string(), m_error);
     std::string answer;
