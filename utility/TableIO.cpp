@@ -34,11 +34,15 @@ bool readWholeFile(const std::string& path, std::string& contents) {
     return true;
 }
 
+// Only 'A'-'Z' fold: bytes of double-byte characters must never be changed.
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 bool sameIgnoringAsciiCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::string::size_type i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
+        if (asciiLower(a[i]) != asciiLower(b[i])) return false;
     }
     return true;
 }
