@@ -1,10 +1,11 @@
 #pragma once
 // Moves the engine directories of the data root ("420/", "424/", "426/") to another drive
 // on a worker thread; the page starts a move and then polls its progress.
+#include "framework/UniqueHandle.h"
+
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,11 +31,6 @@ public:
     void waitForEnd();
 
 private:
-    struct HandleCloser {
-        using pointer = HANDLE;
-        void operator()(HANDLE handle) const { CloseHandle(handle); }
-    };
-
     static DWORD WINAPI changeDiskWorker(void* self);
     void move();
     bool copyAll(const std::string& sourceRoot, const std::string& targetRoot,
@@ -43,5 +39,5 @@ private:
     DataDrive& m_dataDrive;
     std::string m_targetDrive;  // written only while no worker exists
     std::atomic<float> m_progress{0.0f};
-    std::unique_ptr<void, HandleCloser> m_worker;
+    fw::UniqueHandle m_worker;
 };

@@ -2,6 +2,7 @@
 
 #include "Halcyra/shell/Helpers.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 #include <io.h>
@@ -22,23 +23,20 @@ const int kExists = 0;
 // Large enough that copying runs at the speed of the drives, not of the calls.
 const DWORD kCopyBlock = 1 << 20;
 
-struct FindCloser {
-    using pointer = HANDLE;
-    void operator()(HANDLE find) const { FindClose(find); }
+struct FindTraits {
+    using Value = HANDLE;
+    static Value invalid() { return INVALID_HANDLE_VALUE; }
+    static bool isValid(Value v) { return v != INVALID_HANDLE_VALUE; }
+    static void close(Value v) { FindClose(v); }
 };
-using FindHandle = std::unique_ptr<void, FindCloser>;
+using FindHandle = fw::UniqueResource<FindTraits>;
 
-struct HandleCloser {
-    using pointer = HANDLE;
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<void, HandleCloser>;
-
-FileHandle openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition)
+fw::UniqueHandle openFile(const std::string& path, DWORD access, DWORD share,
+                          DWORD disposition)
 {
-    HANDLE file = CreateFileA(path.c_str(), access, share, nullptr, disposition,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    return FileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+    return fw::UniqueHandle(CreateFileA(path.c_str(), access, share, nullptr, disposition,
+                                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                        nullptr));
 }
 
 bool isSeparator(char c)
@@ -76,10 +74,10 @@ enum class CopyResult { Done, TargetNotOpened, Incomplete };
 // write on a full drive, leaves an incomplete target.
 CopyResult copyWhole(const std::string& source, const std::string& target)
 {
-    FileHandle out = openFile(target, GENERIC_WRITE, 0, CREATE_ALWAYS);
+    fw::UniqueHandle out = openFile(target, GENERIC_WRITE, 0, CREATE_ALWAYS);
     if (!out)
         return CopyResult::TargetNotOpened;
-    FileHandle in = openFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    fw::UniqueHandle in = openFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                              OPEN_EXISTING);
     if (!in)
         return CopyResult::Incomplete;
@@ -109,10 +107,9 @@ void listFilesRecursive(const std::string& dir, std::vector<std::string>& files)
     const std::string dirPrefix = endsInSeparator ? dir : dir + "\\";
 
     WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((filePrefix + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE)
+    FindHandle find(FindFirstFileA((filePrefix + "*").c_str(), &entry));
+    if (!find)
         return;
-    FindHandle find(listing);
     do {
         const std::string name = entry.cFileName;
         if (name == "." || name == "..")
