@@ -1,5 +1,7 @@
 #include "framework/Dialog.h"
 
+#include <algorithm>
+
 namespace fw {
 
 Dialog::Dialog(UINT templateId, HWND owner) : m_templateId(templateId), m_owner(owner) {}
@@ -82,6 +84,32 @@ BOOL Dialog::OnCommand(WPARAM wParam, LPARAM) {
     }
 }
 
+void Dialog::centreIfUnplaced(const RECT& before) {
+    if (!m_hwnd || ::IsWindowVisible(m_hwnd) || (::GetWindowLongW(m_hwnd, GWL_STYLE) & WS_CHILD)) return;
+    RECT now;
+    ::GetWindowRect(m_hwnd, &now);
+    if (now.left != before.left || now.top != before.top) return;
+
+    HWND owner = ::GetWindow(m_hwnd, GW_OWNER);
+    const bool overOwner = owner && ::IsWindowVisible(owner) && !::IsIconic(owner);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    if (!::GetMonitorInfoW(::MonitorFromWindow(overOwner ? owner : m_hwnd, MONITOR_DEFAULTTOPRIMARY), &monitor))
+        return;
+    RECT area = monitor.rcWork;
+    if (overOwner) ::GetWindowRect(owner, &area);
+
+    // Centred, but never beyond the work area of the monitor it lands on.
+    const RECT& work = monitor.rcWork;
+    const int width = now.right - now.left;
+    const int height = now.bottom - now.top;
+    int x = area.left + (area.right - area.left - width) / 2;
+    int y = area.top + (area.bottom - area.top - height) / 2;
+    x = (std::max)(static_cast<int>(work.left), (std::min)(x, static_cast<int>(work.right) - width));
+    y = (std::max)(static_cast<int>(work.top), (std::min)(y, static_cast<int>(work.bottom) - height));
+    ::SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 bool Dialog::OnSysCommand(UINT, LPARAM) { return false; }
 
 void Dialog::OnSize(UINT, int, int) {}
@@ -92,8 +120,13 @@ bool Dialog::PreTranslateMessage(MSG*) { return false; }
 
 INT_PTR Dialog::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
+    case WM_INITDIALOG: {
+        RECT before;
+        ::GetWindowRect(m_hwnd, &before);
+        const BOOL result = OnInitDialog();
+        centreIfUnplaced(before);
+        return result;
+    }
     case WM_COMMAND:
         return OnCommand(wParam, lParam);
     case WM_SYSCOMMAND:

@@ -22,6 +22,8 @@
 // dialog's own (the owner is disabled while it runs), so PreTranslateMessage sees every
 // message first. Handlers run inside the window procedure: an exception they throw is
 // caught there and ends the dialog with -1 rather than crossing into Windows.
+// A dialog that OnInitDialog neither moved nor showed opens centred over its visible
+// owner, or over the work area when it has none.
 #include <windows.h>
 
 namespace fw {
@@ -67,6 +69,7 @@ protected:
 private:
     static INT_PTR CALLBACK dialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR runModalLoop();
+    void centreIfUnplaced(const RECT& before);
 
     UINT m_templateId;
     HWND m_owner;

@@ -106,6 +106,47 @@ TEST(Dialog, NestedRunShowsItselfAndDisablesItsOwnerOnlyMeanwhile) {
     EXPECT_TRUE(ownerEnabledAfter);
 }
 
+TEST(Dialog, OpensCentredOverItsOwnerOrTheWorkAreaUnlessItPlacedItself) {
+    RECT work;
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    auto middle = [](const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; };
+    RECT first = {}, owner = {}, nested = {};
+    ScriptedDialog outer([](ScriptedDialog& o) { o.post(kStep); },
+                         [&](ScriptedDialog& o) {
+                             ::GetWindowRect(o.hwnd(), &first);
+                             ::SetWindowPos(o.hwnd(), nullptr, work.left + 20, work.top + 30, 0, 0,
+                                            SWP_NOSIZE | SWP_NOZORDER);
+                             ::GetWindowRect(o.hwnd(), &owner);
+                             ScriptedDialog inner([](ScriptedDialog& n) { n.post(kStep); },
+                                                  [&](ScriptedDialog& n) {
+                                                      ::GetWindowRect(n.hwnd(), &nested);
+                                                      n.EndDialog(IDOK);
+                                                  },
+                                                  o.hwnd());
+                             inner.DoModal();
+                             o.EndDialog(IDOK);
+                         });
+    outer.DoModal();
+    EXPECT_NEAR(middle(first).x, middle(work).x, 1);
+    EXPECT_NEAR(middle(first).y, middle(work).y, 1);
+    EXPECT_NEAR(middle(nested).x, middle(owner).x, 1);
+    EXPECT_NEAR(middle(nested).y, middle(owner).y, 1);
+
+    RECT placed = {};
+    ScriptedDialog self(
+        [](ScriptedDialog& d) {
+            ::SetWindowPos(d.hwnd(), nullptr, 5, 7, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            d.post(kStep);
+        },
+        [&](ScriptedDialog& d) {
+            ::GetWindowRect(d.hwnd(), &placed);
+            d.EndDialog(IDOK);
+        });
+    self.DoModal();
+    EXPECT_EQ(5, placed.left);
+    EXPECT_EQ(7, placed.top);
+}
+
 TEST(Dialog, PreTranslateSeesLoopMessagesAndCanSwallowThem) {
     int stepsAfterSwallowed = 0;
     ScriptedDialog dlg(
