@@ -1,0 +1,109 @@
+// The script bridge: the method table and the thin bodies that call into the subsystems.
+#include "Halcyra/shell/HalcyraDlg.h"
+
+#include "Halcyra/shell/Bridge.h"
+
+namespace {
+const char kDownloadDirSuffix[] = ":/Orbelune/Download/";
+const char kDataRootNoSeparator[] = ":/Orbelune";
+}  // namespace
+
+std::vector<fw::DispatchMethod> CHalcyraDlg::bridgeTable() {
+    using D = CHalcyraDlg;
+    return {
+        bridge::method(L"setSavePath", this, &D::setSavePath),
+        bridge::method(L"setUnCompressPath", this, &D::setUnCompressPath),
+        bridge::method(L"download", this, &D::download),
+        bridge::method(L"downloadAndRename", this, &D::downloadAndRename),
+        bridge::method(L"getDownloadingFilenames", this, &D::getDownloadingFilenames),
+        bridge::method(L"getDownloadProgress", this, &D::getDownloadProgress),
+        bridge::method(L"getDownloadProgressInfo", this, &D::getDownloadProgressInfo),
+        bridge::method(L"isFileExist", this, &D::isFileExist),
+        bridge::method(L"deleteFile", this, &D::deleteFile),
+        bridge::method(L"getFileMD5", this, &D::getFileMD5),
+        bridge::method(L"navigate", this, &D::navigate),
+        bridge::method(L"saveFileVersion", this, &D::saveFileVersion),
+        bridge::method(L"queryFileVersion", this, &D::queryFileVersion),
+        bridge::method(L"checkFileVersion", this, &D::checkFileVersion),
+        bridge::method(L"getFileSize", this, &D::getFileSize),
+        bridge::method(L"transmitMaterial", this, &D::transmitMaterial),
+        bridge::method(L"isVistaweaverRunning", this, &D::isVistaweaverRunning),
+        bridge::method(L"getCurrentOpenSceneID", this, &D::getCurrentOpenSceneID),
+        bridge::method(L"clearDownload", this, &D::clearDownload),
+        bridge::method(L"openDownloadDir", this, &D::openDownloadDir),
+        bridge::method(L"webGetDiskInfo", this, &D::webGetDiskInfo),
+        bridge::method(L"changeDisk", this, &D::changeDisk),
+        bridge::method(L"getCurrentDownloadDir", this, &D::getCurrentDownloadDir),
+        bridge::method(L"getChangeDiskProgress", this, &D::getChangeDiskProgress),
+        bridge::method(L"versionCheckAndUpdate", this, &D::versionCheckAndUpdate),
+        bridge::method(L"getVersionUpdateProgress", this, &D::getVersionUpdateProgress),
+        bridge::method(L"getLocalVersion", this, &D::getLocalVersion),
+        bridge::method(L"getServerVersion", this, &D::getServerVersion),
+        bridge::method(L"setParam", this, &D::setParam),
+        bridge::method(L"addJson", this, &D::addJson),
+        bridge::method(L"addJsonBody", this, &D::addJsonBody),
+        bridge::method(L"addJsonSceneInfo", this, &D::addJsonSceneInfo),
+        bridge::method(L"addJsonSceneStyles", this, &D::addJsonSceneStyles),
+        bridge::method(L"Init", this, &D::Init),
+    };
+}
+
+// Until its subsystem is wired in, a method answers "nothing happened": no effect and
+// the empty text, 0, -1.0 or false its caller already handles.
+
+// Downloads.
+void CHalcyraDlg::setSavePath(const std::string&) {}
+void CHalcyraDlg::setUnCompressPath(const std::string&) {}
+int CHalcyraDlg::download(const std::string&) { return -1; }
+int CHalcyraDlg::downloadAndRename(const std::string&, const std::string&) { return -1; }
+std::string CHalcyraDlg::getDownloadingFilenames() { return std::string(); }
+float CHalcyraDlg::getDownloadProgress(const std::string&) { return -1.0f; }
+std::string CHalcyraDlg::getDownloadProgressInfo(const std::string&) { return std::string(); }
+void CHalcyraDlg::clearDownload() {}
+
+// File queries.
+bool CHalcyraDlg::isFileExist(const std::string&) { return false; }
+void CHalcyraDlg::deleteFile(const std::string&) {}
+std::string CHalcyraDlg::getFileMD5(const std::string&) { return std::string(); }
+int64_t CHalcyraDlg::getFileSize(const std::string&) { return 0; }
+
+// Version records.
+void CHalcyraDlg::saveFileVersion(const std::string&, const std::string&) {}
+std::string CHalcyraDlg::queryFileVersion(const std::string&) { return std::string(); }
+bool CHalcyraDlg::checkFileVersion(const std::string&, const std::string&) { return false; }
+
+// Engine.
+bool CHalcyraDlg::transmitMaterial() { return false; }
+bool CHalcyraDlg::isVistaweaverRunning() { return false; }
+int CHalcyraDlg::getCurrentOpenSceneID() { return 0; }
+void CHalcyraDlg::Init() {}
+
+// Scene tables.
+void CHalcyraDlg::setParam(const std::string&, const std::string&) {}
+void CHalcyraDlg::addJson(const std::string&, const std::string&) {}
+void CHalcyraDlg::addJsonBody(const std::string&, const std::string&) {}
+void CHalcyraDlg::addJsonSceneInfo(const std::string&, const std::string&) {}
+void CHalcyraDlg::addJsonSceneStyles(const std::string&, const std::string&) {}
+
+// Engine update.
+bool CHalcyraDlg::versionCheckAndUpdate(const std::string&) { return false; }
+float CHalcyraDlg::getVersionUpdateProgress() { return -1.0f; }
+std::string CHalcyraDlg::getLocalVersion() { return std::string(); }
+std::string CHalcyraDlg::getServerVersion() { return std::string(); }
+
+// Storage.
+std::string CHalcyraDlg::webGetDiskInfo() { return std::string(); }
+void CHalcyraDlg::changeDisk(const std::string&) {}
+float CHalcyraDlg::getChangeDiskProgress() { return 0.0f; }
+
+// Shell.
+void CHalcyraDlg::navigate(const std::wstring& url) {
+    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void CHalcyraDlg::openDownloadDir() {
+    std::string directory = m_dataDrive.drive() + kDownloadDirSuffix;
+    ::ShellExecuteA(nullptr, "open", directory.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+std::string CHalcyraDlg::getCurrentDownloadDir() { return m_dataDrive.drive() + kDataRootNoSeparator; }

@@ -1,0 +1,164 @@
+#include "Halcyra/shell/HalcyraDlg.h"
+
+#include "Halcyra/res/resource.h"
+#include "Halcyra/shell/AboutDlg.h"
+#include "Halcyra/shell/BrowserFeatures.h"
+#include "Halcyra/shell/ExitDlg.h"
+#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/shell/StartPage.h"
+#include "framework/PopupMenu.h"
+
+namespace {
+
+// The tray record as current Windows versions lay it out (up to guidItem).
+const DWORD kTrayRecordSize = 952;
+const UINT kTrayIconId = 1;
+const UINT kTrayMessage = WM_USER + 1;
+const wchar_t kTrayTip[] = L"Lumaro";
+
+const UINT kShowMainWindowCommand = 1026;
+const char kShowMainWindowText[] = "打开主窗口";
+const char kExitText[] = "退出";
+
+const char kStartPageFile[] = "web.ini";
+
+}  // namespace
+
+CHalcyraDlg::CHalcyraDlg()
+    : HtmlDialog(IDD_HALCYRA_DIALOG),
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_bridge(fw::TableDispatch::create(bridgeTable())) {
+    onClick(L"ButtonOK", [this] {
+        OnOK();
+        return S_OK;
+    });
+    onClick(L"ButtonCancel", [this] {
+        OnCancel();
+        return S_OK;
+    });
+}
+
+CHalcyraDlg::~CHalcyraDlg() {
+    // Script engines may hold the bridge past the dialog's life.
+    m_bridge->detach();
+}
+
+IDispatch* CHalcyraDlg::GetIDispatch() const { return m_bridge.get(); }
+
+void CHalcyraDlg::initStartupState() { m_dataDrive.init(); }
+
+void CHalcyraDlg::stopAllWork() {
+    // In this order, each step waiting without a time limit:
+    // 1. a running drive move finishes (it rewrites the drive record);
+    // 2. the stop flag is raised and the download task table drains;
+    // 3. the handles of finished download workers are closed;
+    // 4. the engine this launcher started is ended.
+    // Each subsystem adds its step here when it is wired in.
+}
+
+BOOL CHalcyraDlg::OnInitDialog() {
+    HtmlDialog::OnInitDialog();
+    addSystemMenuItems();
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SetExternalDispatch(m_bridge.get());
+    writeBrowserFeatures();
+    ::SetWindowPos(hwnd(), nullptr, 0, 0, 1280, 738, SWP_NOZORDER);
+    ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    initStartupState();
+    Navigate(toWide(readStartPage(kStartPageFile)).c_str());
+    addTrayIcon();
+    return TRUE;
+}
+
+void CHalcyraDlg::addSystemMenuItems() {
+    HMENU systemMenu = ::GetSystemMenu(hwnd(), FALSE);
+    wchar_t text[128] = {};
+    if (!systemMenu || ::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128) <= 0)
+        return;
+    ::AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, text);
+}
+
+void CHalcyraDlg::addTrayIcon() {
+    m_trayIcon.cbSize = kTrayRecordSize;
+    m_trayIcon.hWnd = hwnd();
+    m_trayIcon.uID = kTrayIconId;
+    m_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    m_trayIcon.uCallbackMessage = kTrayMessage;
+    m_trayIcon.hIcon = m_hIcon;
+    wcscpy_s(m_trayIcon.szTip, kTrayTip);
+    // Without the icon the launcher still runs; a second start shows a hidden window.
+    ::Shell_NotifyIconW(NIM_ADD, &m_trayIcon);
+}
+
+bool CHalcyraDlg::OnSysCommand(UINT id, LPARAM) {
+    if ((id & 0xFFF0) != IDM_ABOUTBOX) return false;
+    CAboutDlg(hwnd()).DoModal();
+    return true;
+}
+
+bool CHalcyraDlg::PreTranslateMessage(MSG* msg) {
+    // Enter and Escape belong to the page: the dialog manager must not turn them into
+    // IDOK / IDCANCEL and close the launcher.
+    if (msg->message == WM_KEYDOWN && (msg->wParam == VK_RETURN || msg->wParam == VK_ESCAPE)) {
+        ::TranslateMessage(msg);
+        ::DispatchMessageW(msg);
+        return true;
+    }
+    return HtmlDialog::PreTranslateMessage(msg);
+}
+
+void CHalcyraDlg::OnClose() {
+    if (::IsIconic(hwnd())) {
+        HtmlDialog::OnClose();
+        return;
+    }
+    switch (ExitDlg(hwnd()).DoModal()) {
+    case ExitDlg::kMinimiseToTray:
+        ::ShowWindow(hwnd(), SW_HIDE);
+        break;
+    case ExitDlg::kExit:
+        HtmlDialog::OnClose();
+        break;
+    default:  // Escape or the prompt's close box: stay
+        break;
+    }
+}
+
+bool CHalcyraDlg::OnUserMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message != kTrayMessage) return false;
+    result = onTrayNotify(static_cast<UINT>(lParam));
+    return true;
+}
+
+LRESULT CHalcyraDlg::onTrayNotify(UINT mouseMessage) {
+    switch (mouseMessage) {
+    case WM_LBUTTONUP:
+        showMaximisedInFront();
+        return 1;
+    case WM_RBUTTONUP: {
+        POINT cursor{};
+        ::GetCursorPos(&cursor);
+        fw::PopupMenu menu;
+        menu.append(kShowMainWindowCommand, kShowMainWindowText);
+        menu.append(IDCANCEL, kExitText);
+        // Without being in front, the menu would not close when the user clicks elsewhere.
+        ::SetForegroundWindow(hwnd());
+        menu.track(hwnd(), cursor, 0);
+        return 1;
+    }
+    default:
+        return 0;
+    }
+}
+
+BOOL CHalcyraDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
+    if (LOWORD(wParam) == kShowMainWindowCommand) showMaximisedInFront();
+    return HtmlDialog::OnCommand(wParam, lParam);
+}
+
+void CHalcyraDlg::showMaximisedInFront() {
+    ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    ::SetForegroundWindow(hwnd());
+}

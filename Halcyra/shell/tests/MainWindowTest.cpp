@@ -1,0 +1,211 @@
+#include "Halcyra/shell/AboutDlg.h"
+#include "Halcyra/shell/ExitDlg.h"
+#include "Halcyra/shell/HalcyraDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const UINT kStep = WM_APP + 1;
+const UINT kTrayMessage = WM_USER + 1;
+
+// The main window run modally in the test's own process; step runs once the window is up.
+class SteppedMainDlg : public CHalcyraDlg {
+public:
+    explicit SteppedMainDlg(std::function<void(SteppedMainDlg&)> step) : m_step(std::move(step)) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        BOOL result = CHalcyraDlg::OnInitDialog();
+        ::PostMessageW(hwnd(), kStep, 0, 0);
+        return result;
+    }
+    bool OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
+        if (message != kStep) return CHalcyraDlg::OnUserMessage(message, wParam, lParam, result);
+        m_step(*this);
+        return true;
+    }
+
+private:
+    std::function<void(SteppedMainDlg&)> m_step;
+};
+
+// Runs the loop until the posted messages so far are handled.
+void settle() {
+    MSG msg;
+    for (int i = 0; i < 20; ++i) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(5);
+    }
+}
+
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& dir) {
+        ::GetCurrentDirectoryA(MAX_PATH, m_old);
+        ::SetCurrentDirectoryA(dir.c_str());
+    }
+    ~CurrentDirectory() { ::SetCurrentDirectoryA(m_old); }
+
+private:
+    char m_old[MAX_PATH] = {};
+};
+
+}  // namespace
+
+TEST(MainWindow, OpensMaximisedOnTheWebIniPageWithLineEndAndAboutItem) {
+    testing_support::TempDir dir;
+    std::ofstream(dir / "web.ini", std::ios::binary) << "http://127.0.0.1:9/catalogue\r\n";
+    CurrentDirectory cwd(dir.path());
+
+    bool stepped = false;
+    SteppedMainDlg dlg([&](SteppedMainDlg& d) {
+        stepped = true;
+        EXPECT_EQ(L"http://127.0.0.1:9/catalogue\r\n", d.requestedUrl());
+        EXPECT_TRUE(::IsZoomed(d.hwnd()));
+        EXPECT_NE(nullptr, d.browser());
+        EXPECT_NE(nullptr, reinterpret_cast<HICON>(::SendMessageW(d.hwnd(), WM_GETICON, ICON_BIG, 0)));
+
+        HMENU systemMenu = ::GetSystemMenu(d.hwnd(), FALSE);
+        wchar_t text[64] = {};
+        ::GetMenuStringW(systemMenu, IDM_ABOUTBOX, text, 64, MF_BYCOMMAND);
+        EXPECT_STREQ(L"\u5173\u4E8E Launcher(&A)...", text);
+
+        // Enter and Escape go to the page, never to the dialog's OK/Cancel.
+        for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+            ::PostMessageW(d.hwnd(), WM_KEYDOWN, key, 0);
+            ::PostMessageW(d.hwnd(), WM_KEYUP, key, 0);
+        }
+        settle();
+        EXPECT_TRUE(d.isModalRunning());
+        EXPECT_TRUE(d.clickElement(L"ButtonOK"));
+    });
+    EXPECT_EQ(IDOK, dlg.DoModal());
+    EXPECT_TRUE(stepped);
+}
+
+TEST(MainWindow, PageButtonCancelEndsTheLauncher) {
+    SteppedMainDlg dlg([](SteppedMainDlg& d) { d.clickElement(L"ButtonCancel"); });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
+
+TEST(MainWindow, TrayAndMenuCommandsShowTheHiddenWindowMaximised) {
+    SteppedMainDlg dlg([](SteppedMainDlg& d) {
+        HWND w = d.hwnd();
+        ::ShowWindow(w, SW_HIDE);
+        // Only the button-up of a left click acts; a double click's extra message does not.
+        EXPECT_EQ(0, ::SendMessageW(w, kTrayMessage, 1, WM_LBUTTONDBLCLK));
+        EXPECT_EQ(0, ::SendMessageW(w, kTrayMessage, 1, WM_MOUSEMOVE));
+        EXPECT_FALSE(::IsWindowVisible(w));
+        EXPECT_EQ(1, ::SendMessageW(w, kTrayMessage, 1, WM_LBUTTONUP));
+        EXPECT_TRUE(::IsWindowVisible(w));
+        EXPECT_TRUE(::IsZoomed(w));
+
+        ::ShowWindow(w, SW_HIDE);
+        ::ShowWindow(w, SW_SHOWNORMAL);
+        ::SendMessageW(w, WM_COMMAND, 1026, 0);
+        EXPECT_TRUE(::IsZoomed(w));
+
+        // The tray menu's exit item: no prompt, the dialog ends through cancel.
+        ::PostMessageW(w, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
+
+TEST(MainWindow, ClosingTheMinimisedWindowEndsWithoutPrompt) {
+    SteppedMainDlg dlg([](SteppedMainDlg& d) {
+        ::ShowWindow(d.hwnd(), SW_MINIMIZE);
+        ::PostMessageW(d.hwnd(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
+
+namespace {
+
+// Runs a dialog of the launcher and checks it against its template from inside its loop.
+template <class Dlg>
+class Inspected : public Dlg {
+public:
+    Inspected(HWND owner, std::function<void(HWND)> check) : Dlg(owner), m_check(std::move(check)) {}
+
+protected:
+    BOOL OnInitDialog() override {
+        ::PostMessageW(this->hwnd(), kStep, 0, 0);
+        return Dlg::OnInitDialog();
+    }
+    bool OnUserMessage(UINT message, WPARAM, LPARAM, LRESULT&) override {
+        if (message != kStep) return false;
+        m_check(this->hwnd());
+        this->EndDialog(IDCANCEL);
+        return true;
+    }
+
+private:
+    std::function<void(HWND)> m_check;
+};
+
+// As the dialog manager places controls: position and size are mapped separately.
+RECT dialogUnits(HWND dlg, int x, int y, int cx, int cy) {
+    RECT r{x, y, cx, cy};
+    ::MapDialogRect(dlg, &r);
+    return RECT{r.left, r.top, r.left + r.right, r.top + r.bottom};
+}
+
+RECT childRect(HWND dlg, int id) {
+    RECT r{};
+    HWND child = ::GetDlgItem(dlg, id);
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[128] = {};
+    ::GetWindowTextW(window, text, 128);
+    return text;
+}
+
+void expectRect(const RECT& expected, const RECT& actual) {
+    EXPECT_EQ(expected.left, actual.left);
+    EXPECT_EQ(expected.top, actual.top);
+    EXPECT_EQ(expected.right, actual.right);
+    EXPECT_EQ(expected.bottom, actual.bottom);
+}
+
+}  // namespace
+
+TEST(LauncherDialogs, ClosePromptAndAboutBoxFollowTheirTemplates) {
+    Inspected<ExitDlg> prompt(nullptr, [](HWND d) {
+        EXPECT_EQ(L"\u5173\u95ED\u63D0\u793A", textOf(d));
+        RECT client;
+        ::GetClientRect(d, &client);
+        expectRect(dialogUnits(d, 0, 0, 187, 80), client);
+        expectRect(dialogUnits(d, 16, 50, 64, 23), childRect(d, IDOK));
+        expectRect(dialogUnits(d, 101, 50, 66, 23), childRect(d, IDC_EXIT_DIRECT));
+        EXPECT_EQ(L"\u6700\u5C0F\u5316\u5230\u6258\u76D8", textOf(::GetDlgItem(d, IDOK)));
+        EXPECT_EQ(L"\u76F4\u63A5\u9000\u51FA", textOf(::GetDlgItem(d, IDC_EXIT_DIRECT)));
+        EXPECT_EQ(BS_DEFPUSHBUTTON, ::GetWindowLongW(::GetDlgItem(d, IDOK), GWL_STYLE) & 0xF);
+        HWND text = ::FindWindowExW(d, nullptr, L"Static", nullptr);
+        EXPECT_EQ(L"\u8BF7\u786E\u8BA4\u9000\u51FA\u65B9\u5F0F\uFF01", textOf(text));
+        EXPECT_EQ(SS_CENTER, ::GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK);
+    });
+    EXPECT_EQ(IDCANCEL, prompt.DoModal());
+
+    Inspected<CAboutDlg> about(nullptr, [](HWND d) {
+        EXPECT_EQ(L"Lumaro", textOf(d));
+        RECT client;
+        ::GetClientRect(d, &client);
+        expectRect(dialogUnits(d, 0, 0, 170, 62), client);
+        expectRect(dialogUnits(d, 113, 41, 50, 14), childRect(d, IDOK));
+        EXPECT_EQ(L"\u786E\u5B9A", textOf(::GetDlgItem(d, IDOK)));
+    });
+    EXPECT_EQ(IDCANCEL, about.DoModal());
+}
