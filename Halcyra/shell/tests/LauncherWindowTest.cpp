@@ -1,0 +1,211 @@
+// Drives the real Launcher.exe in the test's Wine prefix and X server: single instance,
+// registry values, the close prompt, the tray message and the menu commands.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "Halcyra/shell/BrowserFeatures.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/TempDir.h"
+
+namespace {
+
+const wchar_t kMainCaption[] = L"Lumaro";
+const wchar_t kPromptCaption[] = L"\u5173\u95ED\u63D0\u793A";
+const UINT kTrayMessage = WM_USER + 1;
+const int kExitDirect = 1000;
+
+std::string besideThisProgram(const std::string& name) {
+    char module[MAX_PATH];
+    std::string path(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
+    return path.substr(0, path.find_last_of('\\') + 1) + name;
+}
+
+template <typename Condition>
+bool eventually(Condition condition, int milliseconds = 20000) {
+    for (int waited = 0; waited < milliseconds; waited += 10) {
+        if (condition()) return true;
+        ::Sleep(10);
+    }
+    return condition();
+}
+
+struct Search {
+    DWORD processId;
+    const wchar_t* caption;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<Search*>(lParam);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    wchar_t caption[64] = {};
+    ::GetWindowTextW(window, caption, 64);
+    if (owner == search->processId && wcscmp(caption, search->caption) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A top-level window of the process with this caption; nullptr if there is none.
+HWND windowOf(DWORD processId, const wchar_t* caption) {
+    Search search{processId, caption, nullptr};
+    ::EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// One Launcher.exe started from the build's bin directory in a working directory of the
+// test's choice; terminated at the end if it is still running.
+class Launcher {
+public:
+    explicit Launcher(const std::string& workingDirectory) {
+        std::string exe = besideThisProgram("Launcher.exe");
+        std::string commandLine = "\"" + exe + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (::CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                             workingDirectory.c_str(), &startup, &info)) {
+            m_process.reset(info.hProcess);
+            fw::UniqueHandle thread(info.hThread);
+            m_id = info.dwProcessId;
+        }
+    }
+    ~Launcher() {
+        if (m_process && !ended(0)) {
+            ::TerminateProcess(m_process.get(), 1);
+            ::WaitForSingleObject(m_process.get(), 10000);
+        }
+    }
+
+    DWORD id() const { return m_id; }
+    bool ended(DWORD milliseconds = 20000) const {
+        return ::WaitForSingleObject(m_process.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+    HWND window(const wchar_t* caption) const { return windowOf(m_id, caption); }
+    // The main window once it is shown.
+    HWND mainWindow() const {
+        HWND found = nullptr;
+        eventually([&] {
+            found = window(kMainCaption);
+            return found && ::IsWindowVisible(found);
+        });
+        return found;
+    }
+    HWND prompt() const {
+        HWND found = nullptr;
+        eventually([&] { return (found = window(kPromptCaption)) != nullptr && ::IsWindowVisible(found); });
+        return found;
+    }
+
+private:
+    fw::UniqueHandle m_process;
+    DWORD m_id = 0;
+};
+
+class LauncherWindow : public ::testing::Test {
+protected:
+    testing_support::TempDir dir;
+};
+
+DWORD readFeature(const wchar_t* feature) {
+    std::wstring key = std::wstring(kBrowserFeatureKeyPrefix) + feature;
+    DWORD value = 0, size = sizeof value;
+    if (::RegGetValueW(HKEY_CURRENT_USER, key.c_str(), kBrowserFeatureValueName, RRF_RT_REG_DWORD,
+                       nullptr, &value, &size) != ERROR_SUCCESS)
+        return 0xFFFFFFFF;
+    return value;
+}
+
+}  // namespace
+
+TEST_F(LauncherWindow, EveryStartWritesTheNineBrowserFeatureValues) {
+    std::wstring emulation = std::wstring(kBrowserFeatureKeyPrefix) + L"FEATURE_BROWSER_EMULATION";
+    DWORD stale = 7000;
+    ::RegSetKeyValueW(HKEY_CURRENT_USER, emulation.c_str(), kBrowserFeatureValueName, REG_DWORD, &stale,
+                      sizeof stale);
+
+    Launcher launcher(dir.path());
+    ASSERT_NE(nullptr, launcher.mainWindow());
+    for (const BrowserFeature& feature : kBrowserFeatures)
+        EXPECT_EQ(feature.value, readFeature(feature.name)) << feature.name;
+}
+
+TEST_F(LauncherWindow, ClosePromptEscapeStaysTrayHidesAndExitEnds) {
+    Launcher launcher(dir.path());
+    HWND main = launcher.mainWindow();
+    ASSERT_NE(nullptr, main);
+    EXPECT_TRUE(::IsZoomed(main));
+
+    // Escape in the prompt: the window stays.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    HWND prompt = launcher.prompt();
+    ASSERT_NE(nullptr, prompt);
+    ::PostMessageW(prompt, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(eventually([&] { return !::IsWindow(prompt); }));
+    EXPECT_TRUE(::IsWindowVisible(main));
+    EXPECT_FALSE(launcher.ended(200));
+
+    // "Minimise to tray" hides it; the tray's left click shows it maximised again.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    prompt = launcher.prompt();
+    ASSERT_NE(nullptr, prompt);
+    ::PostMessageW(prompt, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(eventually([&] { return !::IsWindowVisible(main); }));
+    EXPECT_FALSE(launcher.ended(200));
+    ::ShowWindow(main, SW_SHOWNORMAL);
+    ::ShowWindow(main, SW_HIDE);
+    ::PostMessageW(main, kTrayMessage, 1, WM_LBUTTONUP);
+    EXPECT_TRUE(eventually([&] { return ::IsWindowVisible(main) && ::IsZoomed(main); }));
+
+    // "Exit" ends the program.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    prompt = launcher.prompt();
+    ASSERT_NE(nullptr, prompt);
+    HWND exitButton = ::GetDlgItem(prompt, kExitDirect);
+    ::PostMessageW(prompt, WM_COMMAND, MAKEWPARAM(kExitDirect, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(exitButton));
+    EXPECT_TRUE(launcher.ended());
+}
+
+TEST_F(LauncherWindow, TrayExitCommandAndMinimisedCloseEndWithoutPrompt) {
+    {
+        Launcher launcher(dir.path());
+        HWND main = launcher.mainWindow();
+        ASSERT_NE(nullptr, main);
+        ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(launcher.ended());
+    }
+    {
+        Launcher launcher(dir.path());
+        HWND main = launcher.mainWindow();
+        ASSERT_NE(nullptr, main);
+        ::PostMessageW(main, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ASSERT_TRUE(eventually([&] { return ::IsIconic(main) != FALSE; }));
+        ::PostMessageW(main, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(launcher.ended());
+        EXPECT_EQ(nullptr, launcher.window(kPromptCaption));
+    }
+}
+
+TEST_F(LauncherWindow, SecondStartEndsAndBringsTheHiddenFirstForward) {
+    Launcher first(dir.path());
+    HWND main = first.mainWindow();
+    ASSERT_NE(nullptr, main);
+    ::ShowWindow(main, SW_HIDE);
+
+    Launcher second(dir.path());
+    bool secondShowedWindow = false;
+    EXPECT_TRUE(eventually([&] {
+        if (second.window(kMainCaption)) secondShowedWindow = true;
+        return second.ended(0);
+    }));
+    EXPECT_FALSE(secondShowedWindow);
+    EXPECT_TRUE(eventually([&] { return ::IsWindowVisible(main) != FALSE; }));
+    EXPECT_FALSE(first.ended(0));
+}
