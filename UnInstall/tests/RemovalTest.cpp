@@ -2,43 +2,25 @@
 
 #include <windows.h>
 
+#include "UnInstall/tests/TreeFiles.h"
 #include "tests/support/DriveFixture.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
+using uninstall_test::contents;
+using uninstall_test::makeInstallation;
+using uninstall_test::writeFile;
+
 namespace {
 
 const std::string kSystemRoot = "C:/Orbelune/";
-
-void writeFile(const fs::path& path, const std::string& content = "data") {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << content;
-}
-
-// Relative paths of everything below root, sorted; directories end with "/", links do
-// not and are not followed.
-std::vector<std::string> contents(const fs::path& root) {
-    std::vector<std::string> found;
-    std::error_code error;
-    for (fs::recursive_directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
-        std::string relative = fs::relative(it->path(), root).generic_string();
-        if (GetFileAttributesW(it->path().c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)
-            it.disable_recursion_pending();
-        else if (it->is_directory())
-            relative += '/';
-        found.push_back(relative);
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-}
 
 // Starts a Unix command in directory and waits until exists(path) says it is done.
 // Wine gives no waitable handle for a Unix process, hence the polling.
@@ -181,23 +163,13 @@ protected:
         fs::remove_all(kSystemRoot);
         fs::remove_all("C:/elsewhere");
     }
-
-    // An installation as the launcher leaves it, with the data drive recorded as drive.
-    void install(const std::string& root, const std::string& drive) {
-        writeFile(root + "disk.dat", drive);
-        writeFile(root + "Vistaweaver.ver", "4.26");
-        writeFile(root + "420/Engine/Binaries/game.exe");
-        writeFile(root + "bak/old.pak");
-        writeFile(root + "Download/scene.7z");
-        fs::create_directories(root + "Download/empty");
-    }
 };
 
 TEST_F(Removal, FullRemovalRemovesTheSystemRootAndTheRecordedDataRoot) {
     testing_support::DriveFixture drives;
     ASSERT_TRUE(drives.map('E')) << drives.error();
-    install(kSystemRoot, "E");
-    install("E:/Orbelune/", "");
+    makeInstallation(kSystemRoot, "E");
+    makeInstallation("E:/Orbelune/", "");
     writeFile("E:/Other/keep.txt");
 
     removeAll();
@@ -208,7 +180,7 @@ TEST_F(Removal, FullRemovalRemovesTheSystemRootAndTheRecordedDataRoot) {
 }
 
 TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
-    install(kSystemRoot, "");
+    makeInstallation(kSystemRoot, "");
     fs::remove(kSystemRoot + "disk.dat");
     writeFile("C:/elsewhere/keep.txt");
 
@@ -219,7 +191,7 @@ TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
 }
 
 TEST_F(Removal, FullRemovalWithTheSystemDriveAsDataDriveIsOnePass) {
-    install(kSystemRoot, " c\r\n");
+    makeInstallation(kSystemRoot, " c\r\n");
     // Names in the system's ANSI code page survive the round trip through the A functions.
     writeFile(fs::path(L"C:/Orbelune/Download/\u573a\u666f.pak"));
 
@@ -230,7 +202,7 @@ TEST_F(Removal, FullRemovalWithTheSystemDriveAsDataDriveIsOnePass) {
 
 TEST_F(Removal, RecordThatNamesNoDriveLetterAddsNoDataRoot) {
     for (const char* record : {"", "  \n", "C:", "..", "C:/elsewhere/x"}) {
-        install(kSystemRoot, record);
+        makeInstallation(kSystemRoot, record);
         writeFile("C:/elsewhere/keep.txt");
         EXPECT_EQ(dataRootFromRecord(kSystemRoot), "") << record;
 
@@ -239,16 +211,16 @@ TEST_F(Removal, RecordThatNamesNoDriveLetterAddsNoDataRoot) {
         EXPECT_FALSE(fs::exists(kSystemRoot)) << record;
         EXPECT_TRUE(fs::exists("C:/elsewhere/keep.txt")) << record;
     }
-    install(kSystemRoot, "\tE next");
+    makeInstallation(kSystemRoot, "\tE next");
     EXPECT_EQ(dataRootFromRecord(kSystemRoot), "E:/Orbelune/");
 }
 
 TEST_F(Removal, ApplicationRemovalKeepsEveryDriveRecordAndTheWayToIt) {
     testing_support::DriveFixture drives;
     ASSERT_TRUE(drives.map('E')) << drives.error();
-    install(kSystemRoot, "E");
+    makeInstallation(kSystemRoot, "E");
     writeFile(kSystemRoot + "bak/disk.dat.old", "D");
-    install("E:/Orbelune/", "");
+    makeInstallation("E:/Orbelune/", "");
     const std::vector<std::string> dataRoot = contents("E:/Orbelune/");
 
     removeApplicationOnly();
@@ -258,7 +230,7 @@ TEST_F(Removal, ApplicationRemovalKeepsEveryDriveRecordAndTheWayToIt) {
 }
 
 TEST_F(Removal, ApplicationRemovalWithTheSystemDriveAsDataDriveEmptiesItButTheRecord) {
-    install(kSystemRoot, "C");
+    makeInstallation(kSystemRoot, "C");
 
     removeApplicationOnly();
 
@@ -266,7 +238,7 @@ TEST_F(Removal, ApplicationRemovalWithTheSystemDriveAsDataDriveEmptiesItButTheRe
 }
 
 TEST_F(Removal, FilesThatCannotBeDeletedKeepTheirDirectoryChainAndNothingElse) {
-    install(kSystemRoot, "");
+    makeInstallation(kSystemRoot, "");
     writeFile(kSystemRoot + "420/Engine/Binaries/locked.dll");
     writeFile(kSystemRoot + "Download/readonly.pak");
     SetFileAttributesA((kSystemRoot + "Download/readonly.pak").c_str(), FILE_ATTRIBUTE_READONLY);
@@ -284,7 +256,7 @@ TEST_F(Removal, FilesThatCannotBeDeletedKeepTheirDirectoryChainAndNothingElse) {
 }
 
 TEST_F(Removal, DirectoryLinkInsideTheTreeLeavesItsTargetAlone) {
-    install(kSystemRoot, "C");
+    makeInstallation(kSystemRoot, "C");
     writeFile("C:/elsewhere/keep.txt");
     writeFile("C:/elsewhere/deeper/keep.pak");
     ASSERT_TRUE(makeLinuxLink(kSystemRoot + "Download", "../../elsewhere", "linked"));
