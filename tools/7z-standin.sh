@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# 7z.exe for tests and the demo: runs the real 7-Zip with the same switches. Windows
+# paths (D:/dir/a.7z, -oD:\dir) are mapped to the Linux directories behind this Wine
+# prefix's drive links ($WINEPREFIX/dosdevices/d:), since Wine starts this script as a
+# Linux program that knows nothing of drive letters.
+set -u
+prefix=${WINEPREFIX:-$HOME/.wine}
+
+to_linux() {
+  local path=${1//\\//}
+  if [[ $path =~ ^([A-Za-z]):/?(.*)$ ]]; then
+    path="$prefix/dosdevices/${BASH_REMATCH[1],,}:/${BASH_REMATCH[2]}"
+  fi
+  printf '%s' "$path"
+}
+
+args=()
+for arg in "$@"; do
+  case $arg in
+    -o*) args+=("-o$(to_linux "${arg#-o}")") ;;
+    -*) args+=("$arg") ;;
+    *) args+=("$(to_linux "$arg")") ;;
+  esac
+done
+exec 7z "${args[@]}" >/dev/null
