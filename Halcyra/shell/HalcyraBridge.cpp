@@ -93,8 +93,8 @@ std::string CHalcyraDlg::getServerVersion() { return std::string(); }
 
 // Storage.
 std::string CHalcyraDlg::webGetDiskInfo() { return std::string(); }
-void CHalcyraDlg::changeDisk(const std::string&) {}
-float CHalcyraDlg::getChangeDiskProgress() { return 0.0f; }
+void CHalcyraDlg::changeDisk(const std::string& drive) { m_driveMove.changeDisk(drive); }
+float CHalcyraDlg::getChangeDiskProgress() { return m_driveMove.progress(); }
 
 // Shell.
 void CHalcyraDlg::navigate(const std::wstring& url) {

@@ -54,6 +54,7 @@ void CHalcyraDlg::stopAllWork() {
     // 3. the handles of finished download workers are closed;
     // 4. the engine this launcher started is ended.
     // Each subsystem adds its step here when it is wired in.
+    m_driveMove.waitForEnd();
 }
 
 BOOL CHalcyraDlg::OnInitDialog() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/storage/DriveMove.h"
 #include "framework/ComPtr.h"
 #include "framework/Dispatch.h"
 #include "framework/HtmlDialog.h"
@@ -87,5 +88,6 @@ private:
     HICON m_hIcon;
     NOTIFYICONDATAW m_trayIcon{};
     DataDrive m_dataDrive;
+    DriveMove m_driveMove{m_dataDrive};
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };

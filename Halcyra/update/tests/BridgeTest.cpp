@@ -1,0 +1,110 @@
+// The drive move and the engine update driven from page script through the bridge.
+#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/update/tests/TestFiles.h"
+#include "framework/MessageBox.h"
+#include "framework/ScriptHost.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using testing_support::DriveFixture;
+namespace files = test_files;
+
+const char kSystemRoot[] = "C:/Orbelune/";
+const char kRecord[] = "C:/Orbelune/disk.dat";
+
+// A headless main window on data drive D (recorded), with drive E to move to.
+class BridgeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::removeTree(kSystemRoot);
+        ASSERT_TRUE(CreateDirectoryA(kSystemRoot, nullptr));
+        files::write(kRecord, "D");
+        ASSERT_TRUE(drives.map('D')) << drives.error();
+        ASSERT_TRUE(drives.map('E')) << drives.error();
+        fw::setMessageBoxRecorder([](const fw::MessageBoxCall&) { return IDOK; });
+        dlg.initStartupState();
+        ASSERT_EQ(dlg.dataDrive().drive(), "D");
+        host.addObject(L"external", dlg.GetIDispatch());
+    }
+    void TearDown() override
+    {
+        dlg.stopAllWork();
+        fw::setMessageBoxRecorder(nullptr);
+        testing_support::removeTree(kSystemRoot);
+    }
+
+    void run(const std::wstring& script)
+    {
+        ASSERT_TRUE(host.run(script)) << host.error().line << ": " << host.error().description;
+    }
+
+    DriveFixture drives;
+    CHalcyraDlg dlg;
+    fw::ScriptHost host;
+};
+
+TEST_F(BridgeTest, PageMovesTheEngineDirectoriesAndPollsToTheEnd)
+{
+    files::write("D:/Orbelune/420/a.pak", "a");
+    files::write("D:/Orbelune/424/models/b.pak", "b");
+
+    run(L"external.changeDisk('d');\n"
+        L"log(external.getChangeDiskProgress());\n"
+        L"external.changeDisk('E');\n"
+        L"var progress = 0;\n"
+        L"for (var polls = 0; polls < 10000; ++polls) {\n"
+        L"  progress = external.getChangeDiskProgress();\n"
+        L"  if (progress == 1 || progress == -1) break;\n"
+        L"  sleep(5);\n"
+        L"}\n"
+        L"log(progress);\n"
+        L"log(external.getCurrentDownloadDir());\n");
+
+    EXPECT_EQ(host.logLines(), (std::vector<std::wstring>{L"0", L"1", L"E:/Orbelune"}));
+    EXPECT_EQ(files::read("E:/Orbelune/420/a.pak"), "a");
+    EXPECT_EQ(files::read("E:/Orbelune/424/models/b.pak"), "b");
+    EXPECT_FALSE(files::exists("D:/Orbelune/420/a.pak"));
+    EXPECT_EQ(files::read(kRecord), "E");
+}
+
+TEST_F(BridgeTest, StoppingWaitsForARunningMove)
+{
+    // The move's first copy fails; its message holds the worker until released.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> asked{false};
+    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall&) {
+        asked = true;
+        WaitForSingleObject(release, INFINITE);
+        return IDOK;
+    });
+    files::write("D:/Orbelune/420/a.pak", "a");
+    files::write("E:/Orbelune/420", "a file where a directory is needed");
+
+    run(L"external.changeDisk('E');");
+    while (!asked)
+        Sleep(1);
+    std::thread releaser([release] {
+        Sleep(300);
+        SetEvent(release);
+    });
+    dlg.stopAllWork();
+    releaser.join();
+    CloseHandle(release);
+
+    // Had the stop not waited, the move would still be held at progress 0.
+    run(L"log(external.getChangeDiskProgress());");
+    EXPECT_EQ(host.logLines().back(), L"-1");
+    EXPECT_EQ(dlg.dataDrive().drive(), "D");
+}
+
+}  // namespace
