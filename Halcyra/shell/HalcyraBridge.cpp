@@ -2,6 +2,7 @@
 #include "Halcyra/shell/HalcyraDlg.h"
 
 #include "Halcyra/shell/Bridge.h"
+#include "Halcyra/storage/DriveSurvey.h"
 
 namespace {
 const char kDownloadDirSuffix[] = ":/Orbelune/Download/";
@@ -73,17 +74,21 @@ std::string CHalcyraDlg::queryFileVersion(const std::string&) { return std::stri
 bool CHalcyraDlg::checkFileVersion(const std::string&, const std::string&) { return false; }
 
 // Engine.
-bool CHalcyraDlg::transmitMaterial() { return false; }
-bool CHalcyraDlg::isVistaweaverRunning() { return false; }
-int CHalcyraDlg::getCurrentOpenSceneID() { return 0; }
-void CHalcyraDlg::Init() {}
+bool CHalcyraDlg::transmitMaterial() { return m_engine.transmitMaterial(); }
+bool CHalcyraDlg::isVistaweaverRunning() { return m_engine.isRunning(); }
+int CHalcyraDlg::getCurrentOpenSceneID() { return m_engine.currentOpenSceneId(m_scene); }
+void CHalcyraDlg::Init() { m_engine.init(m_scene, m_dataDrive); }
 
 // Scene tables.
-void CHalcyraDlg::setParam(const std::string&, const std::string&) {}
-void CHalcyraDlg::addJson(const std::string&, const std::string&) {}
-void CHalcyraDlg::addJsonBody(const std::string&, const std::string&) {}
-void CHalcyraDlg::addJsonSceneInfo(const std::string&, const std::string&) {}
-void CHalcyraDlg::addJsonSceneStyles(const std::string&, const std::string&) {}
+void CHalcyraDlg::setParam(const std::string& key, const std::string& value) { m_scene.setParam(key, value); }
+void CHalcyraDlg::addJson(const std::string& key, const std::string& value) { m_scene.addJson(key, value); }
+void CHalcyraDlg::addJsonBody(const std::string& key, const std::string& value) { m_scene.addJsonBody(key, value); }
+void CHalcyraDlg::addJsonSceneInfo(const std::string& key, const std::string& value) {
+    m_scene.addJsonSceneInfo(key, value);
+}
+void CHalcyraDlg::addJsonSceneStyles(const std::string& key, const std::string& value) {
+    m_scene.addJsonSceneStyles(key, value);
+}
 
 // Engine update.
 bool CHalcyraDlg::versionCheckAndUpdate(const std::string&) { return false; }
@@ -92,7 +97,7 @@ std::string CHalcyraDlg::getLocalVersion() { return std::string(); }
 std::string CHalcyraDlg::getServerVersion() { return std::string(); }
 
 // Storage.
-std::string CHalcyraDlg::webGetDiskInfo() { return std::string(); }
+std::string CHalcyraDlg::webGetDiskInfo() { return diskInfoText(surveyFixedDrives()); }
 void CHalcyraDlg::changeDisk(const std::string& drive) { m_driveMove.changeDisk(drive); }
 float CHalcyraDlg::getChangeDiskProgress() { return m_driveMove.progress(); }
 

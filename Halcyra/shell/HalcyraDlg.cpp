@@ -45,7 +45,11 @@ CHalcyraDlg::~CHalcyraDlg() {
 
 IDispatch* CHalcyraDlg::GetIDispatch() const { return m_bridge.get(); }
 
-void CHalcyraDlg::initStartupState() { m_dataDrive.init(); }
+void CHalcyraDlg::initStartupState() {
+    m_dataDrive.init();
+    // Last, whatever the drive step did: a page starts every scene from empty tables.
+    m_scene.clear();
+}
 
 void CHalcyraDlg::stopAllWork() {
     // In this order, each step waiting without a time limit:
@@ -55,6 +59,7 @@ void CHalcyraDlg::stopAllWork() {
     // 4. the engine this launcher started is ended.
     // Each subsystem adds its step here when it is wired in.
     m_driveMove.waitForEnd();
+    m_engine.terminate();
 }
 
 BOOL CHalcyraDlg::OnInitDialog() {

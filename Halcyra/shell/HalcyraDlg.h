@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Halcyra/scene/EngineProcess.h"
+#include "Halcyra/scene/SceneDescription.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/storage/DriveMove.h"
 #include "framework/ComPtr.h"
@@ -89,5 +91,7 @@ private:
     NOTIFYICONDATAW m_trayIcon{};
     DataDrive m_dataDrive;
     DriveMove m_driveMove{m_dataDrive};
+    SceneDescription m_scene;
+    EngineProcess m_engine;
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };
