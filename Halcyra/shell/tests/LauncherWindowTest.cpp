@@ -209,3 +209,56 @@ TEST_F(LauncherWindow, SecondStartEndsAndBringsTheHiddenFirstForward) {
     EXPECT_TRUE(eventually([&] { return ::IsWindowVisible(main) != FALSE; }));
     EXPECT_FALSE(first.ended(0));
 }
+
+namespace {
+
+const char kSystemRoot[] = "C:\\Orbelune";
+const char kDriveRecord[] = "C:\\Orbelune\\disk.dat";
+
+std::string readRecord() {
+    fw::UniqueHandle file(
+        ::CreateFileA(kDriveRecord, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file.valid()) return "(none)";
+    char bytes[64];
+    DWORD read = 0;
+    ::ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr);
+    return std::string(bytes, read);
+}
+
+// Starts the launcher and closes it through the tray's exit command; by the time it has
+// ended, its start-up (and so the drive step) is complete.
+void startAndExit(const std::string& workingDirectory) {
+    Launcher launcher(workingDirectory);
+    HWND main = launcher.mainWindow();
+    ASSERT_NE(nullptr, main);
+    ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(launcher.ended());
+}
+
+}  // namespace
+
+TEST_F(LauncherWindow, FirstStartRecordsTheDataDriveAndTheNextReusesTheRecord) {
+    testing_support::removeTree(kSystemRoot);
+    ASSERT_TRUE(::CreateDirectoryA(kSystemRoot, nullptr));
+
+    startAndExit(dir.path());
+    // C: is the prefix's only fixed drive.
+    EXPECT_EQ("C", readRecord());
+
+    // Backdate the record: a second choice would rewrite it and so renew its time.
+    FILETIME old{};
+    SYSTEMTIME then{2001, 1, 1, 1, 0, 0, 0, 0};
+    ASSERT_TRUE(::SystemTimeToFileTime(&then, &old));
+    {
+        fw::UniqueHandle record(::CreateFileA(kDriveRecord, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                                              nullptr));
+        ASSERT_TRUE(record.valid());
+        ASSERT_TRUE(::SetFileTime(record.get(), nullptr, nullptr, &old));
+    }
+    startAndExit(dir.path());
+    EXPECT_EQ("C", readRecord());
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(::GetFileAttributesExA(kDriveRecord, GetFileExInfoStandard, &data));
+    EXPECT_EQ(0, ::CompareFileTime(&old, &data.ftLastWriteTime));
+    testing_support::removeTree(kSystemRoot);
+}
