@@ -1,0 +1,304 @@
+#include "Halcyra/download/DownloadWorker.h"
+
+#include "Halcyra/download/DownloadManager.h"
+#include "Halcyra/download/Extractor.h"
+#include "Halcyra/download/ResumeRecord.h"
+#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/storage/DataDrive.h"
+#include "framework/MessageBox.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+const char kPartialSuffix[] = "~";
+const char kRecordSuffix[] = "td";
+const char kArchiveExtension[] = "7z";
+const char kEngineArchive[] = "Vistaweaver.7z";
+
+const char kCreateFailedText[] =
+    "创建文件（%s）失败! 通常是您没有写文件权限引起，请尝试重置Internet Explorer设置!";
+const char kCreateFailedCaption[] = "创建文件失败";
+const char kUnreachableText[] = "url:%s";
+const char kUnreachableCaption[] = "网络地址已尝试数次无法打开";
+const char kWriteFailedText[] = "写文件出错，请检查%s盘剩余空间是否充足！";
+const char kWriteFailedCaption[] = "文件下载出错";
+const char kExtractFailedText[] = "文件无法正常解压，请检查%s盘剩余空间是否充足！";
+const char kExtractFailedCaption[] = "文件解压出错";
+
+// A server answering this many bytes sends an error page, not a file.
+const std::uint32_t kErrorPageLength = 132;
+const std::size_t kBlockBytes = 64 * 1024;
+const unsigned kMaxEmptyReads = 10;
+const int kMaxReconnectAttempts = 20;
+const DWORD kSpeedIntervalMs = 1000;
+const DWORD kStartElapsedMs = 10;
+const float kMaxRunningFraction = 0.99f;
+const unsigned kStopCheckMs = 20;
+const int kStatusOk = 200;
+const int kStatusPartial = 206;
+
+std::uint64_t fileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool pathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+DWORD WINAPI DownloadWorker::threadProc(void* argument)
+{
+    DownloadManager& manager = *static_cast<DownloadManager*>(argument);
+    std::string name;
+    DownloadTask task;
+    try {
+        if (!manager.takePendingName(name) || !manager.findTask(name, task)) return 0;
+        DownloadWorker(manager, name, task.url).run();
+    } catch (...) {
+        // Nothing may escape the thread; the task still has to leave the table.
+    }
+    try {
+        manager.queueFinishedThread(task.worker);
+    } catch (...) {
+    }
+    // The last use of the manager: once the table is empty it may be destroyed.
+    manager.removeTask(name);
+    return 0;
+}
+
+DownloadWorker::DownloadWorker(DownloadManager& manager, const std::string& name, const std::string& url)
+    : m_manager(manager), m_name(name), m_url(toWide(url)), m_narrowUrl(url)
+{
+}
+
+void DownloadWorker::run()
+{
+    if (!start()) return;
+    transfer();
+    finish();
+}
+
+bool DownloadWorker::start()
+{
+    m_finalPath = m_manager.savePath() + "/" + m_name;
+    m_partialPath = m_finalPath + kPartialSuffix;
+    m_recordPath = m_finalPath + kRecordSuffix;
+
+    if (!m_source.openSession() || !m_source.open(m_url, 0)) return false;
+    const ResumeRecord record = readResumeRecord(m_recordPath);
+    createParentDirs(m_partialPath);
+    m_lengthKnown = m_source.contentLength(m_total);
+    if (!m_lengthKnown) m_total = 0;
+    if (m_lengthKnown && m_total == kErrorPageLength) return false;
+
+    const bool resume = m_lengthKnown && record.total == m_total && record.received > 0 &&
+                        record.received <= m_total &&
+                        record.received <= fileSize(m_partialPath);
+    if (!openPartialFile(resume, resume ? record.received : 0)) {
+        showMessage(kCreateFailedText, m_partialPath, kCreateFailedCaption);
+        return false;
+    }
+    // Written now so that its space exists when the disk fills up during the transfer.
+    writeResumeRecord(m_recordPath, {m_total, m_received});
+    if (resume) return resumeTransfer(record.received);
+    return true;
+}
+
+bool DownloadWorker::openPartialFile(bool resume, std::uint32_t offset)
+{
+    m_file.reset(CreateFileA(m_partialPath.c_str(), GENERIC_WRITE, 0, nullptr,
+                             resume ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) return false;
+    if (resume) {
+        // Bytes beyond the recorded count were never confirmed: drop them.
+        LARGE_INTEGER position;
+        position.QuadPart = offset;
+        if (!SetFilePointerEx(m_file.get(), position, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.get())) {
+            m_file.reset();
+            return false;
+        }
+    }
+    m_received = offset;
+    return true;
+}
+
+bool DownloadWorker::resumeTransfer(std::uint32_t offset)
+{
+    reportProgress();
+    if (offset >= m_total) {
+        // The launcher ended between recording the last block and renaming the file.
+        m_source.close();
+        return true;
+    }
+    if (!positionedOpen(offset)) {
+        // No answer to the ranged request: the transfer loop reconnects.
+        m_source.close();
+    }
+    return true;
+}
+
+bool DownloadWorker::positionedOpen(std::uint32_t offset)
+{
+    if (!m_source.open(m_url, offset)) return false;
+    if (offset == 0) return restartFile();
+
+    std::uint32_t first = 0, total = 0;
+    if (m_source.status() == kStatusPartial && m_source.contentRange(first, total) &&
+        first == offset && total == m_total)
+        return true;
+    // The server did not continue where the file ends; only a whole new body is safe.
+    if (m_source.status() != kStatusOk && !m_source.open(m_url, 0)) return false;
+    return restartFile();
+}
+
+bool DownloadWorker::restartFile()
+{
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.get()))
+        return false;
+    m_received = 0;
+    m_lengthKnown = m_source.contentLength(m_total);
+    if (!m_lengthKnown) m_total = 0;
+    return true;
+}
+
+void DownloadWorker::transfer()
+{
+    m_block.resize(kBlockBytes);
+    m_emptyReads = 0;
+    m_accumulated = 0.0f;
+    m_speed = 0.0f;
+    m_elapsedMs = kStartElapsedMs;
+    m_startTick = timeGetTime();
+    m_nextPauseMs = m_manager.m_firstPauseMs;
+
+    if (m_lengthKnown && m_received >= m_total) return;  // nothing left to fetch
+    if (m_manager.stopRequested()) return;
+    for (;;) {
+        const DWORD got = m_source.read(m_block.data(), static_cast<DWORD>(m_block.size()));
+        if (got == 0) {
+            if (!m_lengthKnown) {
+                // Only the end of the body ends such a file, and it cannot be resumed: a
+                // lost connection or a long silence gives it up.
+                if (m_source.ended() || !m_source.isOpen() || ++m_emptyReads > kMaxEmptyReads) return;
+            } else if (++m_emptyReads > kMaxEmptyReads && !reconnect()) {
+                return;
+            }
+        } else {
+            DWORD written = 0;
+            if (!WriteFile(m_file.get(), m_block.data(), got, &written, nullptr) || written != got) {
+                showMessage(kWriteFailedText, m_manager.m_dataDrive.drive(), kWriteFailedCaption);
+                return;
+            }
+            m_received += got;
+            m_accumulated += static_cast<float>(got);
+            const DWORD now = timeGetTime();
+            if (m_elapsedMs >= kSpeedIntervalMs) {
+                m_speed = m_accumulated / (static_cast<float>(m_elapsedMs) / 1000.0f) / 1024.0f;
+                m_startTick = now;
+                m_accumulated = 0.0f;
+                m_elapsedMs = 0;
+            } else {
+                m_elapsedMs = now - m_startTick;
+            }
+            m_emptyReads = 0;
+            m_nextPauseMs = m_manager.m_firstPauseMs;
+            reportProgress();
+            if (m_lengthKnown && m_received >= m_total) return;
+        }
+        if (m_manager.stopRequested()) return;
+    }
+}
+
+bool DownloadWorker::reconnect()
+{
+    m_source.close();
+    for (int attempt = 0; attempt < kMaxReconnectAttempts; ++attempt) {
+        // Paced, so that a server answering without data is not hammered.
+        if (!pause(m_nextPauseMs)) return false;
+        m_nextPauseMs = std::min(m_nextPauseMs * 2, m_manager.m_maxPauseMs.load());
+        if (positionedOpen(m_received)) return true;
+        m_source.close();
+    }
+    showMessage(kUnreachableText, m_narrowUrl, kUnreachableCaption);
+    return false;
+}
+
+bool DownloadWorker::pause(unsigned milliseconds) const
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        if (m_manager.stopRequested()) return false;
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= milliseconds) return true;
+        Sleep(std::min<DWORD>(kStopCheckMs, milliseconds - waited));
+    }
+}
+
+void DownloadWorker::finish()
+{
+    writeResumeRecord(m_recordPath, {m_total, m_received});
+    const bool endedCleanly = m_source.ended();
+    m_source.close();
+    m_file.reset();
+
+    if (!m_lengthKnown) {
+        // Read to its end it is complete; cut off it cannot be resumed.
+        if (endedCleanly) {
+            complete();
+        } else {
+            DeleteFileA(m_recordPath.c_str());
+            DeleteFileA(m_partialPath.c_str());
+        }
+        return;
+    }
+    if (m_received > m_total) {
+        DeleteFileA(m_recordPath.c_str());
+        DeleteFileA(m_partialPath.c_str());
+    } else if (m_received == m_total) {
+        complete();
+    }
+    // Fewer bytes: partial file and resume record stay for a later resume.
+}
+
+void DownloadWorker::complete()
+{
+    if (pathExists(m_finalPath)) DeleteFileA(m_finalPath.c_str());
+    std::rename(m_partialPath.c_str(), m_finalPath.c_str());
+    DeleteFileA(m_recordPath.c_str());
+    if (getFileExtension(m_finalPath) == kArchiveExtension) extract();
+}
+
+void DownloadWorker::extract()
+{
+    const std::string command =
+        extractorCommand(m_manager.m_dataDrive.systemRoot(), m_finalPath, m_manager.unCompressPath());
+    if (!runExtractor(command))
+        showMessage(kExtractFailedText, m_manager.m_dataDrive.drive(), kExtractFailedCaption);
+    if (m_finalPath.find(kEngineArchive) != std::string::npos && m_manager.m_engineArchiveHandler)
+        m_manager.m_engineArchiveHandler();
+}
+
+void DownloadWorker::reportProgress()
+{
+    const float fraction =
+        m_total == 0 ? 0.0f
+                     : std::min(kMaxRunningFraction, static_cast<float>(m_received) / static_cast<float>(m_total));
+    m_manager.setTaskProgress(m_name, fraction, m_speed, m_received, m_total);
+}
+
+void DownloadWorker::showMessage(const char* format, const std::string& value, const char* caption) const
+{
+    char text[1024];
+    std::snprintf(text, sizeof text, format, value.c_str());
+    fw::messageBox(GetActiveWindow(), text, caption, MB_OK);
+}

@@ -1,0 +1,122 @@
+#pragma once
+// Shared set-up of the download tests: drive D: mapped, data drive D, save path D:/dl,
+// uncompress path D:/un, an HTTP server on 127.0.0.1 and a message-box recorder.
+#include "Halcyra/download/DownloadManager.h"
+#include "Halcyra/storage/DataDrive.h"
+#include "framework/MessageBox.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/HttpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class DownloadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(drives.map('D')) << drives.error();
+        dataDrive.init();
+        dataDrive.setDrive("D");
+        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall& call) {
+            std::lock_guard<std::mutex> guard(m_messageLock);
+            m_messages.push_back(call);
+            return IDOK;
+        });
+        downloads.setSavePath("dl");
+        downloads.setUnCompressPath("un");
+        downloads.setReconnectPauses(10, 40);
+    }
+
+    void TearDown() override
+    {
+        downloads.clearDownload();
+        fw::setMessageBoxRecorder(nullptr);
+    }
+
+    std::vector<fw::MessageBoxCall> messages()
+    {
+        std::lock_guard<std::mutex> guard(m_messageLock);
+        return m_messages;
+    }
+
+    // Waits until the task table is empty; false after timeoutMs.
+    bool waitForIdle(DWORD timeoutMs = 60000)
+    {
+        const DWORD start = GetTickCount();
+        while (downloads.taskCount() != 0) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(10);
+        }
+        return true;
+    }
+
+    // Waits until the task has reported at least `received` bytes.
+    bool waitForReceived(const std::string& name, std::uint32_t received, DWORD timeoutMs = 30000)
+    {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            DownloadTask task;
+            if (downloads.findTask(name, task) && !task.progress.empty()) {
+                unsigned long got = 0;
+                if (std::sscanf(task.progress.c_str(), "%*f|%*f|%lu|", &got) == 1 && got >= received)
+                    return true;
+            }
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(5);
+        }
+    }
+
+    static std::string readFile(const std::string& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    }
+
+    // Equal byte strings; on failure the sizes and the first differing offset, not the bytes.
+    static ::testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual)
+    {
+        if (expected == actual) return ::testing::AssertionSuccess();
+        std::size_t offset = 0;
+        while (offset < expected.size() && offset < actual.size() && expected[offset] == actual[offset]) ++offset;
+        return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got "
+                                             << actual.size() << ", first difference at " << offset;
+    }
+
+    static void writeFile(const std::string& path, const std::string& content)
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << content;
+    }
+
+    static bool exists(const std::string& path)
+    {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    static std::string record(std::uint32_t total, std::uint32_t received)
+    {
+        std::string bytes;
+        for (std::uint32_t value : {total, received})
+            for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>(value >> shift);
+        return bytes;
+    }
+
+    static std::string dl(const std::string& name) { return "D:/dl/" + name; }
+
+    HttpTestServer server;
+    testing_support::DriveFixture drives;
+    DataDrive dataDrive;
+    DownloadManager downloads{dataDrive};  // last: its workers stop before the rest ends
+
+private:
+    std::mutex m_messageLock;
+    std::vector<fw::MessageBoxCall> m_messages;
+};

@@ -1,0 +1,300 @@
+#include "Halcyra/download/ResumeRecord.h"
+#include "Halcyra/download/tests/DownloadTestFixture.h"
+
+#include <atomic>
+
+namespace {
+
+const std::uint32_t kSize = 300 * 1024;
+const std::uint32_t kCut = 100 * 1024;
+
+HttpReply fullReply(const std::shared_ptr<const std::string>& body)
+{
+    HttpReply reply;
+    reply.body = body;
+    return reply;
+}
+
+// Answers each request with the reply of its position; the last one for every later request.
+HttpTestServer::Handler sequence(std::vector<HttpReply> replies)
+{
+    auto count = std::make_shared<std::atomic<std::size_t>>(0);
+    return [replies, count](const HttpRequest&) {
+        const std::size_t index = (*count)++;
+        return replies[std::min(index, replies.size() - 1)];
+    };
+}
+
+}  // namespace
+
+TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
+{
+    const auto body = HttpReply::makeBody(kSize);
+    HttpReply cut = fullReply(body);
+    cut.stallAfter = kCut;
+    server.setReply("/f.bin", cut);
+
+    ASSERT_EQ(0, downloads.download(server.url("/f.bin")));
+    ASSERT_TRUE(waitForReceived("f.bin", kCut / 2));
+    // The server falls silent for good: stopping must not wait for it.
+    Sleep(200);
+    const DWORD before = GetTickCount();
+    downloads.clearDownload();
+    EXPECT_LT(GetTickCount() - before, 3000u);
+    EXPECT_EQ(0u, downloads.taskCount());
+    EXPECT_FALSE(exists(dl("f.bin")));
+    // A block cut off by the stall is not counted; it is asked for again.
+    const ResumeRecord kept = readResumeRecord(dl("f.bintd"));
+    EXPECT_EQ(8u, readFile(dl("f.bintd")).size());
+    EXPECT_EQ(kSize, kept.total);
+    ASSERT_GE(kept.received, kCut / 2);
+    ASSERT_LT(kept.received, kSize);
+    EXPECT_TRUE(sameBytes(body->substr(0, kept.received), readFile(dl("f.bin~"))));
+
+    // The next attempt reports the recorded fraction before any new byte arrives.
+    HttpReply silent = fullReply(body);
+    silent.stallAfter = 0;
+    server.setReply("/f.bin", silent);
+    ASSERT_EQ(0, downloads.download(server.url("/f.bin")));
+    ASSERT_TRUE(waitForReceived("f.bin", kept.received));
+    char expected[64];
+    const float fraction = static_cast<float>(kept.received) / kSize;
+    std::snprintf(expected, sizeof expected, "%.2f|0.00|%u|%u", fraction, kept.received, kSize);
+    EXPECT_EQ(expected, downloads.getDownloadProgressInfo("f.bin"));
+    EXPECT_NEAR(fraction, downloads.getDownloadProgress("f.bin"), 0.006);
+    downloads.clearDownload();
+
+    server.setReply("/f.bin", fullReply(body));
+    ASSERT_EQ(0, downloads.download(server.url("/f.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("f.bin"))));
+    EXPECT_FALSE(exists(dl("f.bin~")));
+    EXPECT_FALSE(exists(dl("f.bintd")));
+    const auto requests = server.requests("/f.bin");
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ("bytes=" + std::to_string(kept.received) + "-", requests.back().range);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, StartsAfreshWhenThePartialFileDoesNotMatch)
+{
+    const auto body = HttpReply::makeBody(kSize, 7);
+    server.setReply("/g.bin", fullReply(body));
+    const std::string stale = HttpReply::makeBody(kCut, 9)->substr(0);
+    struct Case {
+        const char* what;
+        std::string partial;
+        std::string record;
+    };
+    const Case cases[] = {
+        {"changed total", stale, record(kSize + 1, kCut)},
+        {"short partial file", stale.substr(0, kCut - 1), record(kSize, kCut)},
+        {"no record", stale, std::string()},
+        {"short record", stale, record(kSize, kCut).substr(0, 5)},
+    };
+    for (const Case& c : cases) {
+        writeFile(dl("g.bin~"), c.partial);
+        writeFile(dl("g.bintd"), c.record);
+        const std::size_t requestsBefore = server.requestCount("/g.bin");
+        ASSERT_EQ(0, downloads.download(server.url("/g.bin"))) << c.what;
+        ASSERT_TRUE(waitForIdle()) << c.what;
+        EXPECT_TRUE(sameBytes(*body, readFile(dl("g.bin")))) << c.what;
+        const auto requests = server.requests("/g.bin");
+        ASSERT_EQ(requestsBefore + 1, requests.size()) << c.what;
+        EXPECT_EQ("", requests.back().range) << c.what;
+    }
+}
+
+TEST_F(DownloadTest, ResumeNeverProducesADifferentFile)
+{
+    const auto body = HttpReply::makeBody(kSize, 3);
+    const std::string valid = body->substr(0, kCut);
+
+    // Bytes behind the recorded count were never confirmed.
+    writeFile(dl("h.bin~"), valid + "garbage behind the recorded count");
+    writeFile(dl("h.bintd"), record(kSize, kCut));
+    server.setReply("/h.bin", fullReply(body));
+    ASSERT_EQ(0, downloads.download(server.url("/h.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("h.bin"))));
+    EXPECT_EQ("bytes=102400-", server.requests("/h.bin").back().range);
+
+    // A server that ignores the range sends the whole file: start again with it.
+    HttpReply ignoring = fullReply(body);
+    ignoring.honourRange = false;
+    server.setReply("/i.bin", ignoring);
+    writeFile(dl("i.bin~"), valid);
+    writeFile(dl("i.bintd"), record(kSize, kCut));
+    ASSERT_EQ(0, downloads.download(server.url("/i.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("i.bin"))));
+
+    // Recorded as complete (ended before the rename): finished without asking for bytes.
+    server.setReply("/j.bin", fullReply(body));
+    writeFile(dl("j.bin~"), *body);
+    writeFile(dl("j.bintd"), record(kSize, kSize));
+    ASSERT_EQ(0, downloads.download(server.url("/j.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("j.bin"))));
+    const auto requests = server.requests("/j.bin");
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ("", requests[0].range);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, ResponsesWithoutAUsableLength)
+{
+    // 132 bytes: the server's error page; nothing is created.
+    HttpReply errorPage;
+    errorPage.body = HttpReply::makeBody(132);
+    server.setReply("/e.bin", errorPage);
+    ASSERT_EQ(0, downloads.download(server.url("/e.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_FALSE(exists(dl("e.bin")));
+    EXPECT_FALSE(exists(dl("e.bin~")));
+    EXPECT_FALSE(exists(dl("e.bintd")));
+
+    // No Content-Length: read to the end of the body.
+    HttpReply unsized;
+    unsized.body = HttpReply::makeBody(150 * 1024);
+    unsized.sendLength = false;
+    unsized.trickleBytes = 40 * 1024;
+    unsized.trickleDelayMs = 20;
+    server.setReply("/u.bin", unsized);
+    ASSERT_EQ(0, downloads.download(server.url("/u.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*unsized.body, readFile(dl("u.bin"))));
+    EXPECT_FALSE(exists(dl("u.bintd")));
+
+    // No Content-Length and cut off: it cannot be resumed, so nothing is kept.
+    unsized.stallAfter = 50 * 1024;
+    server.setReply("/v.bin", unsized);
+    ASSERT_EQ(0, downloads.download(server.url("/v.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_FALSE(exists(dl("v.bin")));
+    EXPECT_FALSE(exists(dl("v.bin~")));
+    EXPECT_FALSE(exists(dl("v.bintd")));
+
+    // An empty remote file is an empty final file.
+    server.setReply("/z.bin", HttpReply());
+    ASSERT_EQ(0, downloads.download(server.url("/z.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(exists(dl("z.bin")));
+    EXPECT_EQ("", readFile(dl("z.bin")));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, BodyEndingEarlyIsRequestedAgainFromWhereItEnded)
+{
+    const auto body = HttpReply::makeBody(kSize, 5);
+    HttpReply early = fullReply(body);
+    early.closeAfter = 50000;
+    server.setHandler("/k.bin", sequence({early, fullReply(body)}));
+    ASSERT_EQ(0, downloads.download(server.url("/k.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("k.bin"))));
+    const auto requests = server.requests("/k.bin");
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ("bytes=50000-", requests[1].range);
+
+    // A Content-Length above what is sent: the missing bytes are asked for.
+    HttpReply wrong = fullReply(body);
+    wrong.declaredLength = kSize + 10;
+    HttpReply rest = fullReply(HttpReply::makeBody(kSize + 10, 5));
+    server.setHandler("/l.bin", sequence({wrong, rest}));
+    ASSERT_EQ(0, downloads.download(server.url("/l.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*rest.body, readFile(dl("l.bin"))));
+    EXPECT_EQ("bytes=307200-", server.requests("/l.bin").back().range);
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, GivesUpAfterTwentyFailedReconnections)
+{
+    const auto body = HttpReply::makeBody(kSize);
+    HttpReply early = fullReply(body);
+    early.closeAfter = kCut;
+    HttpReply refused;
+    refused.refuse = true;
+    server.setHandler("/m.bin", sequence({early, refused}));
+    const std::string url = server.url("/m.bin");
+    ASSERT_EQ(0, downloads.download(url));
+    ASSERT_TRUE(waitForIdle());
+
+    EXPECT_EQ(21u, server.requestCount("/m.bin"));
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"url:" + std::wstring(url.begin(), url.end()), shown[0].text);
+    EXPECT_EQ(L"网络地址已尝试数次无法打开", shown[0].caption);
+    // Kept for a later resume.
+    EXPECT_TRUE(sameBytes(body->substr(0, kCut), readFile(dl("m.bin~"))));
+    EXPECT_EQ(record(kSize, kCut), readFile(dl("m.bintd")));
+}
+
+TEST_F(DownloadTest, StopsPromptlyDuringAReconnectionSeries)
+{
+    downloads.setReconnectPauses(4000, 4000);
+    HttpReply early = fullReply(HttpReply::makeBody(kSize));
+    early.closeAfter = kCut;
+    HttpReply refused;
+    refused.refuse = true;
+    server.setHandler("/n.bin", sequence({early, refused}));
+    ASSERT_EQ(0, downloads.download(server.url("/n.bin")));
+    ASSERT_TRUE(waitForReceived("n.bin", kCut));
+    Sleep(200);  // into the first pause
+    const DWORD before = GetTickCount();
+    downloads.clearDownload();
+    EXPECT_LT(GetTickCount() - before, 1500u);
+    EXPECT_TRUE(messages().empty());
+    EXPECT_EQ(record(kSize, kCut), readFile(dl("n.bintd")));
+}
+
+TEST_F(DownloadTest, WriteFailureOnAFullDriveKeepsThePartialDownload)
+{
+    testing_support::DriveFixture full;
+    MAP_TMPFS_OR_SKIP(full, 'E', 1 << 20, testing_support::DriveType::hd);
+    dataDrive.setDrive("E");
+    downloads.setSavePath("dl");
+    const auto body = HttpReply::makeBody(3 << 20);
+    server.setReply("/big.bin", fullReply(body));
+    ASSERT_EQ(0, downloads.download(server.url("/big.bin")));
+    ASSERT_TRUE(waitForIdle());
+
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"写文件出错，请检查E盘剩余空间是否充足！", shown[0].text);
+    EXPECT_EQ(L"文件下载出错", shown[0].caption);
+    EXPECT_FALSE(exists("E:/dl/big.bin"));
+    const ResumeRecord kept = readResumeRecord("E:/dl/big.bintd");
+    EXPECT_EQ(body->size(), kept.total);
+    EXPECT_GT(kept.received, 0u);
+    const std::string partial = readFile("E:/dl/big.bin~");
+    ASSERT_GE(partial.size(), kept.received);
+    EXPECT_TRUE(sameBytes(body->substr(0, kept.received), partial.substr(0, kept.received)));
+}
+
+TEST_F(DownloadTest, PartialFileThatCannotBeCreated)
+{
+    writeFile(dl("blocked"), "a file where a directory should be");
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(1000);
+    server.setReply("/p.bin", reply);
+    ASSERT_EQ(0, downloads.downloadAndRename(server.url("/p.bin"), "blocked/p.bin"));
+    ASSERT_TRUE(waitForIdle());
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"创建文件（D:/dl/blocked/p.bin~）失败! 通常是您没有写文件权限引起，请尝试重置Internet Explorer设置!",
+              shown[0].text);
+    EXPECT_EQ(L"创建文件失败", shown[0].caption);
+}
+
+TEST_F(DownloadTest, FinishedFileReplacesAnExistingOne)
+{
+    writeFile(dl("q.bin"), "an older, longer version of the file that is replaced");
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(20);
+    server.setReply("/q.bin", reply);
+    ASSERT_EQ(0, downloads.download(server.url("/q.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*reply.body, readFile(dl("q.bin"))));
+}

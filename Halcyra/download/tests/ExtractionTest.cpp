@@ -1,0 +1,108 @@
+#include "Halcyra/download/tests/DownloadTestFixture.h"
+
+namespace {
+
+// Made at build time with the real 7-Zip and the launcher's archive password; holds
+// top.txt and nested/deeper/inner.txt.
+const char kArchive[] = "download-test.7z";
+const char kExtractor[] = "7z.exe";
+
+}  // namespace
+
+class ExtractionTest : public DownloadTest {
+protected:
+    void SetUp() override
+    {
+        DownloadTest::SetUp();
+        CreateDirectoryA(dataDrive.systemRoot().c_str(), nullptr);
+        archive = std::make_shared<std::string>(readFile(kArchive));
+        ASSERT_FALSE(archive->empty());
+    }
+
+    void TearDown() override
+    {
+        DownloadTest::TearDown();
+        DeleteFileA((dataDrive.systemRoot() + kExtractor).c_str());
+    }
+
+    void installExtractor()
+    {
+        ASSERT_TRUE(CopyFileA(kExtractor, (dataDrive.systemRoot() + kExtractor).c_str(), FALSE));
+    }
+
+    void serve(const std::string& path)
+    {
+        HttpReply reply;
+        reply.body = archive;
+        server.setReply(path, reply);
+    }
+
+    std::shared_ptr<const std::string> archive;
+};
+
+TEST_F(ExtractionTest, SevenZipArchivesAreUnpackedIntoTheUncompressPath)
+{
+    installExtractor();
+    serve("/pkg/scene.7z");
+    ASSERT_EQ(0, downloads.download(server.url("/pkg/scene.7z")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.7z"))));  // the archive stays
+    EXPECT_EQ("top level\n", readFile("D:/un/top.txt"));
+    EXPECT_EQ("nested file\n", readFile("D:/un/nested/deeper/inner.txt"));
+    EXPECT_TRUE(messages().empty());
+
+    // Existing files are overwritten without a question.
+    writeFile("D:/un/top.txt", "old");
+    ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "again.7z"));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ("top level\n", readFile("D:/un/top.txt"));
+}
+
+TEST_F(ExtractionTest, OtherExtensionsAreOnlyRenamed)
+{
+    installExtractor();
+    serve("/pkg/scene.7z");
+    ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "upper.7Z"));
+    ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "scene.zip"));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*archive, readFile(dl("upper.7Z"))));
+    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.zip"))));
+    EXPECT_FALSE(exists("D:/un/top.txt"));
+}
+
+TEST_F(ExtractionTest, MissingExtractorIsReportedAndTheFileStays)
+{
+    serve("/pkg/scene.7z");
+    ASSERT_EQ(0, downloads.download(server.url("/pkg/scene.7z")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.7z"))));
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"文件无法正常解压，请检查D盘剩余空间是否充足！", shown[0].text);
+    EXPECT_EQ(L"文件解压出错", shown[0].caption);
+}
+
+TEST_F(ExtractionTest, EngineArchiveIsHandedOverWhileItsTaskIsRunning)
+{
+    installExtractor();
+    serve("/update/Vistaweaver.7z");
+    serve("/update/Other.7z");
+    int handovers = 0;
+    bool taskPresent = false;
+    bool extracted = false;
+    downloads.setEngineArchiveHandler([&] {
+        ++handovers;
+        DownloadTask task;
+        taskPresent = downloads.findTask("Vistaweaver.7z", task);
+        extracted = exists("D:/un/top.txt");
+    });
+    ASSERT_EQ(0, downloads.download(server.url("/update/Other.7z")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(0, handovers);
+
+    ASSERT_EQ(0, downloads.download(server.url("/update/Vistaweaver.7z")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_EQ(1, handovers);
+    EXPECT_TRUE(taskPresent);
+    EXPECT_TRUE(extracted);
+}
