@@ -1,0 +1,148 @@
+// Throughput of the drive move against `cp -r` of the same tree between the same two
+// tmpfs drives, for many small files and for a few large ones. scripts/bench-drivemove
+// runs it; it is never part of the tests.
+#include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/storage/DriveMove.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/DriveFixture.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kSystemRoot[] = "C:/Orbelune/";
+const char kStatus[] = "C:/Orbelune/cp-tree.status";
+const std::uint64_t kDriveBytes = 640ull << 20;
+const DWORD kAnswerTimeoutMs = 10 * 60 * 1000;
+
+struct Shape {
+    const char* name;
+    int files;
+    std::size_t fileBytes;
+};
+
+double seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to)
+{
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to.QuadPart - from.QuadPart) / frequency.QuadPart;
+}
+
+std::string besideThis(const std::string& name)
+{
+    char module[MAX_PATH];
+    const std::string self(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
+    return self.substr(0, self.find_last_of('\\') + 1) + name;
+}
+
+// Files of the shape under D:/Orbelune/420/, 64 to a subdirectory.
+bool writeTree(const Shape& shape)
+{
+    std::vector<char> content(shape.fileBytes);
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 131 + 7);
+    CreateDirectoryA("D:/Orbelune", nullptr);
+    CreateDirectoryA("D:/Orbelune/420", nullptr);
+    for (int i = 0; i < shape.files; ++i) {
+        const std::string dir = "D:/Orbelune/420/d" + std::to_string(i / 64);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        fw::UniqueHandle file(CreateFileA((dir + "/f" + std::to_string(i)).c_str(), GENERIC_WRITE,
+                                          0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                          nullptr));
+        DWORD written = 0;
+        if (!file || !WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()),
+                                &written, nullptr) ||
+            written != content.size())
+            return false;
+    }
+    return true;
+}
+
+// Seconds that cp -r took, measured on the Linux side; negative on failure.
+double timeCopy()
+{
+    DeleteFileA(kStatus);
+    std::string command = "\"" + besideThis("cp-tree.sh") + "\" D:/Orbelune/420 E:/cp/420 " + kStatus;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return -1.0;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // A Linux program's handle is signalled at once: the status file tells when it is done.
+    for (DWORD waited = 0; waited < kAnswerTimeoutMs; waited += 20) {
+        std::ifstream in(kStatus);
+        std::string word;
+        double value = -1.0;
+        if (in >> word) {
+            if (word == "ok" && in >> value)
+                return value;
+            return -1.0;
+        }
+        Sleep(20);
+    }
+    return -1.0;
+}
+
+bool run(const Shape& shape)
+{
+    testing_support::DriveFixture drives;
+    if (!drives.mapTmpfs('D', kDriveBytes) || !drives.mapTmpfs('E', kDriveBytes)) {
+        std::printf("cannot map tmpfs drives: %s\n", drives.error().c_str());
+        return false;
+    }
+    if (!writeTree(shape)) {
+        std::printf("cannot write the tree\n");
+        return false;
+    }
+    const double megabytes = static_cast<double>(shape.files) * shape.fileBytes / 1e6;
+
+    const double copySeconds = timeCopy();
+    if (copySeconds < 0) {
+        std::printf("cp -r failed\n");
+        return false;
+    }
+
+    std::ofstream(std::string(kSystemRoot) + "disk.dat") << "D";
+    DataDrive dataDrive;
+    dataDrive.init();
+    DriveMove move(dataDrive);
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    move.changeDisk("E");
+    move.waitForEnd();
+    QueryPerformanceCounter(&end);
+    if (move.progress() != 1.0f) {
+        std::printf("the drive move failed\n");
+        return false;
+    }
+    const double moveSeconds = seconds(start, end);
+
+    std::printf("%-6s %5d files x %7zu bytes = %6.1f MB\n", shape.name, shape.files,
+                shape.fileBytes, megabytes);
+    std::printf("  drive move  %7.3f s  %7.1f MB/s\n", moveSeconds, megabytes / moveSeconds);
+    std::printf("  cp -r       %7.3f s  %7.1f MB/s\n", copySeconds, megabytes / copySeconds);
+    return true;
+}
+
+}  // namespace
+
+int main()
+{
+    CreateDirectoryA(kSystemRoot, nullptr);
+    const Shape shapes[] = {
+        {"small", 2048, 128 * 1024},
+        {"large", 4, 64 * 1024 * 1024},
+    };
+    for (const Shape& shape : shapes)
+        if (!run(shape))
+            return 1;
+    return 0;
+}
