@@ -20,8 +20,10 @@ const char kReplaceFailedCaption[] = "版本更新";
 const char kBackupDir[] = "bak/";
 const int kReadable = 4;
 const int kExists = 0;
-// Large enough that copying runs at the speed of the drives, not of the calls.
-const DWORD kCopyBlock = 1 << 20;
+// Large enough that copying runs at the speed of the drives, not of the calls; small
+// enough to come from the ordinary heap: a block of 1 MiB, mapped and unmapped for every
+// file, made a move of many small files several times slower under Wine.
+const DWORD kCopyBlock = 1 << 16;
 
 struct FindTraits {
     using Value = HANDLE;
