@@ -299,3 +299,17 @@ TEST_F(EngineProcessTest, TerminateEndsOnlyTheRecordedEngine)
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreign.hProcess, 0));
     CloseHandle(foreign.hProcess);
 }
+
+TEST_F(EngineProcessTest, LongExtraParametersReachTheEngineWhole)
+{
+    installEngine(kDataEngineDir);
+    ASSERT_TRUE(createDirectories(kSceneDir));
+    // Beyond 1024 characters in all: a cut command line would lose the page's last options.
+    const std::string extra = "-options=" + std::string(1500, 'x') + " -last";
+    scene.setParam("param", extra);
+    engine.init(scene, dataDrive);
+    ASSERT_TRUE(engine.started());
+    EXPECT_EQ(kExpectedCommand + extra, readBytes(std::string(kSceneDir) + "/buf.txt"));
+    ASSERT_TRUE(eventually([] { return !engineLog(kDataEngineDir).empty(); }));
+    EXPECT_EQ(kExpectedCommand + extra + "|D:\\Orbelune\\426\r\n", engineLog(kDataEngineDir));
+}
