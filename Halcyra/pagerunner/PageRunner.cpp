@@ -1,0 +1,262 @@
+// PageRunner.exe: runs page script against the launcher's script bridge without a browser.
+//
+//     PageRunner.exe [--answer LIST] SCRIPT.js [SCRIPT.js ...]
+//
+// The launcher's main dialog object is built and its start-up state settled as the
+// launcher does it (no window is created: nothing in the bridge needs one). The scripts
+// (UTF-8) run in order in one JScript engine, so later ones see the globals of earlier
+// ones, with these names:
+//
+//     external          the launcher's script bridge, as page script sees it
+//     log(text)         prints a line
+//     sleep(ms)         waits, keeping the thread's messages flowing
+//     runner.close()    what the launcher does when its window has closed: ends all work
+//                       (waits for the drive move and the downloads, ends the engine)
+//     runner.answers(LIST)   replaces the --answer list from here on
+//     runner.readFile(path)  a file's text (UTF-8 if it is valid UTF-8, else the ANSI
+//                       code page); the empty text when it cannot be read
+//     runner.fileExists(path)
+//
+// Message boxes appear as in the launcher. With --answer they are printed instead
+// (caption and text) and answered: LIST is a comma-separated list of ok, cancel, yes, no,
+// retry, abort, ignore; each box takes the next answer and the last one stays. A box with
+// only an OK button is answered OK without using up an answer.
+//
+// When every script has run, the runner ends all work as the launcher does on exit.
+// Exit status: 0 when every script ran through; 1 when one threw (printed as
+// FILE:LINE:COLUMN: error: TEXT); 2 for a usage error or an unreadable script.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Halcyra/shell/HalcyraDlg.h"
+#include "framework/Dispatch.h"
+#include "framework/MessageBox.h"
+#include "framework/OleScope.h"
+#include "framework/ScriptHost.h"
+
+namespace {
+
+const wchar_t kUsage[] =
+    L"usage: PageRunner.exe [--answer ok|cancel|yes|no|retry|abort|ignore[,...]] SCRIPT.js [SCRIPT.js ...]";
+
+// Whole lines, each with one write, so that lines from worker threads do not interleave.
+void writeLine(DWORD stream, const std::wstring& line) {
+    HANDLE handle = ::GetStdHandle(stream);
+    std::wstring text = line + L"\n";
+    DWORD mode = 0, written = 0;
+    if (::GetConsoleMode(handle, &mode)) {
+        ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        return;
+    }
+    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                     nullptr, nullptr);
+    if (size <= 0) return;
+    std::string bytes(size, '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr,
+                          nullptr);
+    ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+void out(const std::wstring& line) { writeLine(STD_OUTPUT_HANDLE, line); }
+void err(const std::wstring& line) { writeLine(STD_ERROR_HANDLE, line); }
+
+std::wstring decode(const std::string& bytes, UINT codePage, DWORD flags) {
+    if (bytes.empty()) return std::wstring();
+    int size = ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    if (size <= 0) return std::wstring();
+    std::wstring text(size, L'\0');
+    ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+    return text;
+}
+
+bool readBytes(const std::wstring& path, std::string& bytes) {
+    std::ifstream file(path.c_str(), std::ios::binary);
+    if (!file) return false;
+    bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    return true;
+}
+
+// Text of a file: UTF-8 (a byte order mark dropped) when it is valid UTF-8, else ANSI.
+std::wstring fileText(const std::string& bytes) {
+    std::string body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
+    if (body.empty()) return std::wstring();
+    std::wstring text = decode(body, CP_UTF8, MB_ERR_INVALID_CHARS);
+    return text.empty() ? decode(body, CP_ACP, 0) : text;
+}
+
+struct Button {
+    const wchar_t* name;
+    int id;
+};
+const Button kButtons[] = {{L"ok", IDOK},         {L"cancel", IDCANCEL}, {L"yes", IDYES},  {L"no", IDNO},
+                           {L"retry", IDRETRY},   {L"abort", IDABORT},   {L"ignore", IDIGNORE}};
+
+const wchar_t* buttonName(int id) {
+    for (const Button& b : kButtons)
+        if (b.id == id) return b.name;
+    return L"?";
+}
+
+// The buttons a box of this type shows, the default one first.
+std::vector<int> buttonsOf(UINT type) {
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: return {IDOK, IDCANCEL};
+    case MB_ABORTRETRYIGNORE: return {IDABORT, IDRETRY, IDIGNORE};
+    case MB_YESNOCANCEL: return {IDYES, IDNO, IDCANCEL};
+    case MB_YESNO: return {IDYES, IDNO};
+    case MB_RETRYCANCEL: return {IDRETRY, IDCANCEL};
+    default: return {IDOK};
+    }
+}
+
+// The unattended answers to message boxes; boxes may come from worker threads.
+class Answers {
+public:
+    bool set(const std::wstring& list) {
+        std::vector<int> parsed;
+        std::wstringstream items(list);
+        std::wstring item;
+        while (std::getline(items, item, L',')) {
+            int id = 0;
+            for (const Button& b : kButtons)
+                if (_wcsicmp(item.c_str(), b.name) == 0) id = b.id;
+            if (id == 0) return false;
+            parsed.push_back(id);
+        }
+        if (parsed.empty()) return false;
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_answers = parsed;
+        m_next = 0;
+        return true;
+    }
+
+    int answer(const fw::MessageBoxCall& call) {
+        std::vector<int> buttons = buttonsOf(call.type);
+        int id = buttons.front();
+        if (buttons.size() > 1) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            int wanted = m_answers[m_next];
+            if (m_next + 1 < m_answers.size()) ++m_next;
+            for (int b : buttons)
+                if (b == wanted) id = b;
+        }
+        out(L"[message box] " + call.caption + L": " + call.text + L" -> " + buttonName(id));
+        return id;
+    }
+
+private:
+    std::mutex m_lock;
+    std::vector<int> m_answers;
+    size_t m_next = 0;
+};
+
+struct Options {
+    bool answering = false;
+    std::wstring answers;
+    std::vector<std::wstring> scripts;
+};
+
+bool parseOptions(int argc, wchar_t** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        std::wstring arg = argv[i];
+        if (arg == L"--answer" && i + 1 < argc) {
+            options.answering = true;
+            options.answers = argv[++i];
+        } else if (arg.compare(0, 9, L"--answer=") == 0) {
+            options.answering = true;
+            options.answers = arg.substr(9);
+        } else if (arg.compare(0, 2, L"--") == 0) {
+            return false;
+        } else {
+            options.scripts.push_back(arg);
+        }
+    }
+    return !options.scripts.empty();
+}
+
+std::wstring fileName(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    Options options;
+    Answers answers;
+    if (!parseOptions(argc, argv, options) || (options.answering && !answers.set(options.answers))) {
+        err(kUsage);
+        return 2;
+    }
+    std::vector<std::pair<std::wstring, std::wstring>> scripts;
+    for (const std::wstring& path : options.scripts) {
+        std::string bytes;
+        if (!readBytes(path, bytes)) {
+            err(L"PageRunner: cannot read " + path);
+            return 2;
+        }
+        scripts.emplace_back(path, fileText(bytes));
+    }
+
+    fw::OleScope ole;
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+    ::InitCommonControlsEx(&controls);
+    if (options.answering)
+        fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) { return answers.answer(call); });
+
+    int status = 0;
+    {
+        CHalcyraDlg dlg;
+        dlg.initStartupState();
+
+        std::vector<fw::DispatchMethod> methods;
+        methods.push_back({L"close", 0, [&dlg](const fw::DispatchArgs&) {
+                               dlg.stopAllWork();
+                               return fw::Variant();
+                           }});
+        methods.push_back({L"answers", 1, [&answers](const fw::DispatchArgs& args) {
+                               bool ok = answers.set(args[0]);
+                               if (ok) fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) {
+                                   return answers.answer(call);
+                               });
+                               return fw::Variant::fromBool(ok);
+                           }});
+        methods.push_back({L"readFile", 1, [](const fw::DispatchArgs& args) {
+                               std::string bytes;
+                               return fw::Variant::fromString(readBytes(args[0], bytes) ? fileText(bytes)
+                                                                                        : std::wstring());
+                           }});
+        methods.push_back({L"fileExists", 1, [](const fw::DispatchArgs& args) {
+                               return fw::Variant::fromBool(::GetFileAttributesW(args[0].c_str()) !=
+                                                            INVALID_FILE_ATTRIBUTES);
+                           }});
+        fw::ComPtr<fw::TableDispatch> runner = fw::TableDispatch::create(std::move(methods));
+
+        {
+            fw::ScriptHost host;
+            host.addObject(L"external", dlg.GetIDispatch());
+            host.addObject(L"runner", runner.get());
+            host.setLogListener([](const std::wstring& line) { out(line); });
+            for (const auto& script : scripts) {
+                if (host.run(script.second)) continue;
+                const fw::ScriptError& e = host.error();
+                err(fileName(script.first) + L":" + std::to_wstring(e.line) + L":" + std::to_wstring(e.column) +
+                    L": error: " + e.description);
+                status = 1;
+                break;
+            }
+        }
+        runner->detach();
+        dlg.stopAllWork();
+    }
+    fw::setMessageBoxRecorder(nullptr);
+    return status;
+}
