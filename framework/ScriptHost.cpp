@@ -97,6 +97,7 @@ public:
         ULONG line = 0;
         LONG column = 0;
         if (SUCCEEDED(error->GetSourcePosition(&context, &line, &column))) {
+            report.context = context;
             report.line = line + 1;
             report.column = column >= 0 ? static_cast<unsigned>(column) + 1 : 0;
         }
@@ -167,13 +168,13 @@ bool ScriptHost::start() {
     return true;
 }
 
-bool ScriptHost::parse(const std::wstring& text, DWORD flags, VARIANT* value) {
+bool ScriptHost::parse(const std::wstring& text, DWORD flags, VARIANT* value, DWORD sourceContext) {
     if (!start()) return false;
     ComPtr<IActiveScriptParse> parser = m_engine.query<IActiveScriptParse>();
     m_error = ScriptError{};
     m_errorReported = false;
     EXCEPINFO exception{};
-    HRESULT hr = parser->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, 0, 0, flags,
+    HRESULT hr = parser->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, sourceContext, 0, flags,
                                          value, &exception);
     ::SysFreeString(exception.bstrDescription);
     ::SysFreeString(exception.bstrSource);
@@ -183,7 +184,9 @@ bool ScriptHost::parse(const std::wstring& text, DWORD flags, VARIANT* value) {
     return false;
 }
 
-bool ScriptHost::run(const std::wstring& script) { return parse(script, SCRIPTTEXT_ISVISIBLE, nullptr); }
+bool ScriptHost::run(const std::wstring& script, DWORD sourceContext) {
+    return parse(script, SCRIPTTEXT_ISVISIBLE, nullptr, sourceContext);
+}
 
 bool ScriptHost::evaluate(const std::wstring& expression, Variant& value) {
     return parse(expression, SCRIPTTEXT_ISEXPRESSION, value.put());

@@ -34,6 +34,7 @@ struct ScriptError {
     std::wstring description;
     unsigned line = 0;   // 1 for the first line of the script text; 0 if unknown
     unsigned column = 0;
+    DWORD context = 0;   // the source context of the run() whose text holds that line
 };
 
 class ScriptHost {
@@ -46,8 +47,10 @@ public:
     // Makes an object visible to script under this name.
     void addObject(const std::wstring& name, IDispatch* object);
 
-    // Runs statements. False on a compile or run-time error; error() tells which line.
-    bool run(const std::wstring& script);
+    // Runs statements. False on a compile or run-time error; error() tells which line,
+    // and in which run's text: functions defined by one run may fail in a later one,
+    // so callers running several texts tell them apart by a source context of their own.
+    bool run(const std::wstring& script, DWORD sourceContext = 0);
     // Evaluates one expression and hands back its value.
     bool evaluate(const std::wstring& expression, Variant& value);
 
@@ -62,7 +65,7 @@ private:
     friend class ScriptSite;
 
     bool start();
-    bool parse(const std::wstring& text, DWORD flags, VARIANT* value);
+    bool parse(const std::wstring& text, DWORD flags, VARIANT* value, DWORD sourceContext = 0);
     IUnknown* findItem(const std::wstring& name) const;
 
     OleScope m_ole;

@@ -24,7 +24,8 @@
 //
 // When every script has run, the runner ends all work as the launcher does on exit.
 // Exit status: 0 when every script ran through; 1 when one threw (printed as
-// FILE:LINE:COLUMN: error: TEXT); 2 for a usage error or an unreadable script.
+// FILE:LINE:COLUMN: error: TEXT, followed by "(running FILE)" when the failing line is in
+// a function of an earlier file); 2 for a usage error or an unreadable script.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -245,11 +246,14 @@ int wmain(int argc, wchar_t** argv) {
             host.addObject(L"external", dlg.GetIDispatch());
             host.addObject(L"runner", runner.get());
             host.setLogListener([](const std::wstring& line) { out(line); });
-            for (const auto& script : scripts) {
-                if (host.run(script.second)) continue;
+            for (DWORD i = 0; i < scripts.size(); ++i) {
+                if (host.run(scripts[i].second, i)) continue;
                 const fw::ScriptError& e = host.error();
-                err(fileName(script.first) + L":" + std::to_wstring(e.line) + L":" + std::to_wstring(e.column) +
-                    L": error: " + e.description);
+                // The failing line may be in a function an earlier file defined.
+                DWORD where = e.context < scripts.size() ? e.context : i;
+                err(fileName(scripts[where].first) + L":" + std::to_wstring(e.line) + L":" +
+                    std::to_wstring(e.column) + L": error: " + e.description +
+                    (where == i ? L"" : L" (running " + fileName(scripts[i].first) + L")"));
                 status = 1;
                 break;
             }
