@@ -157,7 +157,7 @@ std::string DownloadManager::getDownloadProgressInfo(const std::string& name)
 void DownloadManager::clearDownload()
 {
     stopDownloads();
-    m_stop = false;
+    clearStopFlag();
 }
 
 void DownloadManager::stopDownloads()

@@ -59,6 +59,8 @@ public:
     // task has left the table, close the ended workers' handles. The flag stays raised.
     void stopDownloads();
     bool stopRequested() const { return m_stop.load(); }
+    // Lets downloads run again after stopDownloads.
+    void clearStopFlag() { m_stop = false; }
 
     // Runs on the worker of a finished engine archive, after its extraction and before
     // its task leaves the table. Nothing by default.

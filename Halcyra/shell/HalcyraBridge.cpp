@@ -1,6 +1,7 @@
 // The script bridge: the method table and the thin bodies that call into the subsystems.
 #include "Halcyra/shell/HalcyraDlg.h"
 
+#include "Halcyra/download/FileQueries.h"
 #include "Halcyra/shell/Bridge.h"
 #include "Halcyra/storage/DriveSurvey.h"
 
@@ -53,25 +54,38 @@ std::vector<fw::DispatchMethod> CHalcyraDlg::bridgeTable() {
 // the empty text, 0, -1.0 or false its caller already handles.
 
 // Downloads.
-void CHalcyraDlg::setSavePath(const std::string&) {}
-void CHalcyraDlg::setUnCompressPath(const std::string&) {}
-int CHalcyraDlg::download(const std::string&) { return -1; }
-int CHalcyraDlg::downloadAndRename(const std::string&, const std::string&) { return -1; }
-std::string CHalcyraDlg::getDownloadingFilenames() { return std::string(); }
-float CHalcyraDlg::getDownloadProgress(const std::string&) { return -1.0f; }
-std::string CHalcyraDlg::getDownloadProgressInfo(const std::string&) { return std::string(); }
-void CHalcyraDlg::clearDownload() {}
+void CHalcyraDlg::setSavePath(const std::string& path) { m_downloads.setSavePath(path); }
+void CHalcyraDlg::setUnCompressPath(const std::string& path) { m_downloads.setUnCompressPath(path); }
+int CHalcyraDlg::download(const std::wstring& url) { return m_downloads.downloadAndRename(url, std::wstring()); }
+int CHalcyraDlg::downloadAndRename(const std::wstring& url, const std::wstring& name) {
+    return m_downloads.downloadAndRename(url, name);
+}
+std::string CHalcyraDlg::getDownloadingFilenames() { return m_downloads.getDownloadingFilenames(); }
+float CHalcyraDlg::getDownloadProgress(const std::string& name) { return m_downloads.getDownloadProgress(name); }
+std::string CHalcyraDlg::getDownloadProgressInfo(const std::string& name) {
+    return m_downloads.getDownloadProgressInfo(name);
+}
+void CHalcyraDlg::clearDownload() {
+    stopAllWork();
+    m_downloads.clearStopFlag();
+}
 
 // File queries.
-bool CHalcyraDlg::isFileExist(const std::string&) { return false; }
-void CHalcyraDlg::deleteFile(const std::string&) {}
-std::string CHalcyraDlg::getFileMD5(const std::string&) { return std::string(); }
-int64_t CHalcyraDlg::getFileSize(const std::string&) { return 0; }
+bool CHalcyraDlg::isFileExist(const std::string& name) { return ::isFileExist(m_downloads.savePath(), name); }
+void CHalcyraDlg::deleteFile(const std::string& name) { ::deleteFile(m_downloads.savePath(), name); }
+std::string CHalcyraDlg::getFileMD5(const std::string& name) { return ::getFileMD5(m_downloads.savePath(), name); }
+int64_t CHalcyraDlg::getFileSize(const std::string& name) { return ::getFileSize(m_downloads.savePath(), name); }
 
 // Version records.
-void CHalcyraDlg::saveFileVersion(const std::string&, const std::string&) {}
-std::string CHalcyraDlg::queryFileVersion(const std::string&) { return std::string(); }
-bool CHalcyraDlg::checkFileVersion(const std::string&, const std::string&) { return false; }
+void CHalcyraDlg::saveFileVersion(const std::string& name, const std::string& version) {
+    m_versions.saveFileVersion(m_downloads.savePath(), name, version);
+}
+std::string CHalcyraDlg::queryFileVersion(const std::string& name) {
+    return m_versions.queryFileVersion(m_downloads.savePath(), name);
+}
+bool CHalcyraDlg::checkFileVersion(const std::string& name, const std::string& version) {
+    return m_versions.checkFileVersion(m_downloads.savePath(), name, version);
+}
 
 // Engine.
 bool CHalcyraDlg::transmitMaterial() { return m_engine.transmitMaterial(); }

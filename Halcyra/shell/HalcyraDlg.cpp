@@ -59,6 +59,7 @@ void CHalcyraDlg::stopAllWork() {
     // 4. the engine this launcher started is ended.
     // Each subsystem adds its step here when it is wired in.
     m_driveMove.waitForEnd();
+    m_downloads.stopDownloads();
     m_engine.terminate();
 }
 

@@ -12,10 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/scene/EngineProcess.h"
 #include "Halcyra/scene/SceneDescription.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/storage/DriveMove.h"
+#include "Halcyra/versions/VersionTable.h"
 #include "framework/ComPtr.h"
 #include "framework/Dispatch.h"
 #include "framework/HtmlDialog.h"
@@ -35,12 +37,14 @@ public:
     BOOL CanAccessExternal() override { return TRUE; }
 
     DataDrive& dataDrive() { return m_dataDrive; }
+    DownloadManager& downloads() { return m_downloads; }
 
     // Script bridge, DISPIDs 1..34 in this order.
     void setSavePath(const std::string& path);
     void setUnCompressPath(const std::string& path);
-    int download(const std::string& url);
-    int downloadAndRename(const std::string& url, const std::string& name);
+    // Wide: a name the ANSI code page cannot hold is refused, not altered.
+    int download(const std::wstring& url);
+    int downloadAndRename(const std::wstring& url, const std::wstring& name);
     std::string getDownloadingFilenames();
     float getDownloadProgress(const std::string& name);
     std::string getDownloadProgressInfo(const std::string& name);
@@ -93,5 +97,7 @@ private:
     DriveMove m_driveMove{m_dataDrive};
     SceneDescription m_scene;
     EngineProcess m_engine;
+    DownloadManager m_downloads{m_dataDrive};  // its destructor waits for the workers
+    VersionTable m_versions;
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };

@@ -127,7 +127,7 @@ TEST_F(Bridge, PageScriptSeesNumbersStringsAndBooleans) {
         L"log(typeof external.getCurrentDownloadDir() + ' ' + external.getCurrentDownloadDir());\n"
         L"log(typeof external.download('') + ' ' + external.download(''));\n"
         L"log(typeof external.getDownloadProgress('') + ' ' + external.getDownloadProgress(''));\n"
-        L"log(typeof external.isFileExist('') + ' ' + external.isFileExist(''));\n"
+        L"log(typeof external.isFileExist('missing.pak') + ' ' + external.isFileExist('missing.pak'));\n"
         L"log(typeof external.getCurrentOpenSceneID() + ' ' + external.getcurrentopensceneid());\n"))
         << host.error().line << L": " << host.error().description;
     std::vector<std::wstring> expected = {L"string D:/Orbelune", L"number -1", L"number -1",

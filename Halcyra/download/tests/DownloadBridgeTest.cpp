@@ -1,0 +1,127 @@
+// A download as the start page drives it: started, listed and polled from JavaScript
+// (the system's JScript engine) through the launcher's script bridge.
+#include "Halcyra/shell/HalcyraDlg.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/HttpTestServer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "framework/MessageBox.h"
+#include "framework/ScriptHost.h"
+
+namespace {
+
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string readFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class DownloadBridge : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(drives.map('D')) << drives.error();
+        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall&) {
+            ++messages;
+            return IDOK;
+        });
+        dlg.initStartupState();
+        dlg.dataDrive().setDrive("D");
+        host.addObject(L"external", dlg.GetIDispatch());
+    }
+    void TearDown() override { fw::setMessageBoxRecorder(nullptr); }
+
+    // log() would show a boolean as -1 or 0.
+    bool run(const std::wstring& script) {
+        const bool ok = host.run(L"function show(v) { log(String(v)); }\n" + script);
+        EXPECT_TRUE(ok) << "line " << host.error().line << ": "
+                        << std::string(host.error().description.begin(), host.error().description.end());
+        return ok;
+    }
+
+    HttpTestServer server;
+    testing_support::DriveFixture drives;
+    int messages = 0;
+    CHalcyraDlg dlg;
+    fw::ScriptHost host;
+};
+
+}  // namespace
+
+TEST_F(DownloadBridge, PagePollsADownloadUntilItIsFinished) {
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(256 * 1024);
+    reply.trickleBytes = 32 * 1024;
+    reply.trickleDelayMs = 40;
+    server.setReply("/scenes/pkg.bin", reply);
+
+    ASSERT_TRUE(run(
+        L"external.setSavePath('Orbelune/Download');\n"
+        L"external.setUnCompressPath('Orbelune/Scenes');\n"
+        L"var name = 'pkg.bin', info = '', reports = 0, wrong = '';\n"
+        L"show(external.download('" + wide(server.url("/scenes/pkg.bin")) + L"'));\n"
+        L"show(external.getDownloadingFilenames());\n"
+        L"for (var i = 0; i < 3000; ++i) {\n"
+        L"  info = external.getDownloadProgressInfo(name);\n"
+        L"  if (info == '1.0|0|0|0') break;\n"
+        L"  if (info != '') {\n"
+        L"    var part = info.split('|');\n"
+        L"    if (part.length != 4 || parseFloat(part[0]) > 0.99 || part[3] != '262144') wrong = info;\n"
+        L"    var fraction = external.getDownloadProgress(name);  // a float: 0.99 reads as 0.99000001\n"
+        L"    if (fraction > 0.991 && fraction != 1) wrong = 'fraction ' + fraction;\n"
+        L"    ++reports;\n"
+        L"  }\n"
+        L"  sleep(10);\n"
+        L"}\n"
+        L"show(info);\n"
+        L"show(external.getDownloadProgress(name));\n"
+        L"show(reports > 1);\n"
+        L"show(wrong);\n"
+        L"show(external.getDownloadingFilenames() === '');\n"
+        L"show(external.isFileExist(name));\n"
+        L"show(external.getDownloadProgress('never.bin'));\n"));
+    const std::vector<std::wstring> expected = {L"0",    L"pkg.bin|", L"1.0|0|0|0", L"1",
+                                                L"true", L"",         L"true",      L"true",
+                                                L"-1"};
+    EXPECT_EQ(host.logLines(), expected);
+    EXPECT_EQ(*reply.body, readFile("D:/Orbelune/Download/pkg.bin"));
+    EXPECT_TRUE(exists("D:/Orbelune/Scenes"));
+    EXPECT_EQ(0, messages);
+}
+
+TEST_F(DownloadBridge, ClearDownloadStopsTheTasksAndLetsLaterOnesRun) {
+    HttpReply silent;
+    silent.body = HttpReply::makeBody(4096);
+    silent.stallAfter = 0;
+    server.setReply("/a.bin", silent);
+    server.setReply("/b.bin", silent);
+    HttpReply small;
+    small.body = HttpReply::makeBody(1000);
+    server.setReply("/c.bin", small);
+
+    ASSERT_TRUE(run(
+        L"external.setSavePath('dl');\n"
+        L"show(external.download('" + wide(server.url("/a.bin")) + L"'));\n"
+        L"show(external.downloadAndRename('" + wide(server.url("/b.bin")) + L"', 'sub/b.bin'));\n"
+        L"show(external.download('" + wide(server.url("/c.bin")) + L"'));\n"
+        L"show(external.getDownloadingFilenames());\n"
+        L"external.clearDownload();\n"
+        L"show(external.getDownloadingFilenames() === '');\n"
+        L"show(external.download('" + wide(server.url("/c.bin")) + L"'));\n"
+        L"for (var i = 0; i < 3000 && external.getDownloadProgress('c.bin') != 1; ++i) sleep(10);\n"
+        L"show(external.getDownloadProgressInfo('c.bin'));\n"));
+    const std::vector<std::wstring> expected = {L"0",    L"0", L"-3", L"a.bin|sub/b.bin|",
+                                                L"true", L"0", L"1.0|0|0|0"};
+    EXPECT_EQ(host.logLines(), expected);
+    // Stopped before any byte: kept for a later resume.
+    EXPECT_TRUE(exists("D:/dl/a.bin~"));
+    EXPECT_TRUE(exists("D:/dl/sub/b.bin~"));
+    EXPECT_EQ(*small.body, readFile("D:/dl/c.bin"));
+}
