@@ -218,6 +218,17 @@ TEST_F(SceneBridge, PageOpensASceneAndTheLauncherEndsItsEngineOnly)
     EXPECT_EQ(L"false 0", host.logLines().back());
 }
 
+TEST_F(SceneBridge, ClearDownloadEndsTheStartedEngine)
+{
+    run(kFillTables);
+    run(L"external.Init();");
+    run(kPollUntilRunning);
+    ASSERT_EQ(L"true 57", host.logLines().back());
+    run(L"external.clearDownload();");
+    run(kPollUntilStopped);
+    EXPECT_EQ(L"false 0", host.logLines().back());
+}
+
 TEST_F(SceneBridge, StartUpEmptiesTheTablesButKeepsTheDerivedValues)
 {
     run(kFillTables);
