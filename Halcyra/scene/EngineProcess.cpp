@@ -51,11 +51,16 @@ std::string formatCommand(const std::string& enginePath, const std::string& scen
 void EngineProcess::init(SceneDescription& scene, const DataDrive& dataDrive)
 {
     m_engineName = getFileName(scene.param("gamedir"));
-    // Without an engine version there is no engine directory to pick.
+    const std::string drive = dataDrive.drive();
+    const std::string sceneDirectory = drive + ":/" + scene.param("pakdir");
+    scene.setSceneDirectory(sceneDirectory);
+    scene.writeDocument(sceneDirectory);
+
+    // Without an engine version there is no engine directory to pick: the document is
+    // written for a later start, nothing is started now.
     if (scene.engineVersion().empty())
         return;
     const std::string version = compactVersion(scene.engineVersion());
-    const std::string drive = dataDrive.drive();
 
     // The engine directory text keeps its doubled separator after the root: the command
     // line and "buf.txt" have always carried it so.
@@ -66,9 +71,6 @@ void EngineProcess::init(SceneDescription& scene, const DataDrive& dataDrive)
         enginePath = engineDirectory + m_engineName;
     }
 
-    const std::string sceneDirectory = drive + ":/" + scene.param("pakdir");
-    scene.setSceneDirectory(sceneDirectory);
-    scene.writeDocument(sceneDirectory);
     // The engine inherits this as its working directory.
     SetCurrentDirectoryA(engineDirectory.c_str());
 

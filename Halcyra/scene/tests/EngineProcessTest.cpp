@@ -242,7 +242,8 @@ TEST_F(EngineProcessTest, OnlyClientModeOneStartsAndAVersionIsNeeded)
     noVersion.setParam("clientmode", "1");
     ASSERT_TRUE(createDirectories("D:/Orbelune/Download/other"));
     engine.init(noVersion, dataDrive);
-    EXPECT_FALSE(exists("D:/Orbelune/Download/other/scenePath.json"));
+    EXPECT_TRUE(exists("D:/Orbelune/Download/other/scenePath.json"));
+    EXPECT_FALSE(exists("D:/Orbelune/Download/other/buf.txt"));
     EXPECT_FALSE(engine.started());
     EXPECT_FALSE(engine.isRunning());
     EXPECT_TRUE(messages.calls.empty());
