@@ -66,7 +66,8 @@ bool HttpSource::open(const std::wstring& url, std::uint32_t offset)
     m_connection.reset(InternetConnectW(m_session.get(), host.data(), parts.nPort, nullptr,
                                         nullptr, INTERNET_SERVICE_HTTP, 0, 0));
     if (!m_connection) return false;
-    // Requests inherit these from their connection when they are sent.
+    // Requests inherit these from their connection when they are sent; changing them on
+    // the request afterwards has no effect under Wine.
     setTimeout(m_connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
     setTimeout(m_connection.get(), INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
     setTimeout(m_connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);

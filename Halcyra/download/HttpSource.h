@@ -29,8 +29,11 @@ private:
 
 class HttpSource {
 public:
-    // Longest silence of the server within one read before the read gives up.
-    static const DWORD kReceiveTimeoutMs = 500;
+    // Longest silence of the server within one wait, for the answer's headers as for each
+    // read of its body: long enough for a busy server or a slow link to answer, short
+    // enough that a worker reading from a stalled server soon sees the stop flag (a
+    // blocked read cannot look at it).
+    static const DWORD kReceiveTimeoutMs = 2000;
 
     // Opens the Internet session; false when WinINet cannot start.
     bool openSession();

@@ -298,3 +298,16 @@ TEST_F(DownloadTest, FinishedFileReplacesAnExistingOne)
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(sameBytes(*reply.body, readFile(dl("q.bin"))));
 }
+
+TEST_F(DownloadTest, ServerSlowToAnswerIsWaitedFor)
+{
+    const auto body = HttpReply::makeBody(kSize, 11);
+    server.setHandler("/s.bin", [body](const HttpRequest&) {
+        Sleep(1200);  // a busy server
+        return fullReply(body);
+    });
+    ASSERT_EQ(0, downloads.download(server.url("/s.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readFile(dl("s.bin"))));
+    EXPECT_EQ(1u, server.requestCount("/s.bin"));
+}
