@@ -16,6 +16,7 @@
 //     runner.readFile(path)  a file's text (UTF-8 if it is valid UTF-8, else the ANSI
 //                       code page); the empty text when it cannot be read
 //     runner.fileExists(path)
+//     runner.fileSize(path)  in bytes (at most 2^31-1); -1 when there is no such file
 //
 // Message boxes appear as in the launcher. With --answer they are printed instead
 // (caption and text) and answered: LIST is a comma-separated list of ok, cancel, yes, no,
@@ -238,6 +239,15 @@ int wmain(int argc, wchar_t** argv) {
         methods.push_back({L"fileExists", 1, [](const fw::DispatchArgs& args) {
                                return fw::Variant::fromBool(::GetFileAttributesW(args[0].c_str()) !=
                                                             INVALID_FILE_ATTRIBUTES);
+                           }});
+        methods.push_back({L"fileSize", 1, [](const fw::DispatchArgs& args) {
+                               WIN32_FILE_ATTRIBUTE_DATA data{};
+                               if (!::GetFileAttributesExW(args[0].c_str(), GetFileExInfoStandard, &data))
+                                   return fw::Variant::fromInt(-1);
+                               // Script numbers: sizes up to 2 GiB are all the checks need.
+                               return fw::Variant::fromInt(data.nFileSizeHigh || data.nFileSizeLow > 0x7FFFFFFF
+                                                               ? 0x7FFFFFFF
+                                                               : static_cast<int32_t>(data.nFileSizeLow));
                            }});
         fw::ComPtr<fw::TableDispatch> runner = fw::TableDispatch::create(std::move(methods));
 

@@ -51,3 +51,38 @@ function sceneById(id) {
 function driveRecord() {
     return runner.readFile("C:\\Orbelune\\disk.dat");
 }
+
+var PACKAGE_DIR_PATH = "D:\\Orbelune\\Download\\pak\\";
+
+// One progress line of a running download, as the start page shows it.
+function progressLine(name) {
+    var p = LauncherFlow.parseProgress(external.getDownloadProgressInfo(name));
+    if (!p.reported) return name + ": waiting";
+    return name + ": " + LauncherFlow.percent(p.fraction) + "  " + p.speed.toFixed(1) + " KB/s  " +
+        LauncherFlow.formatBytes(p.received) + " / " + LauncherFlow.formatBytes(p.total);
+}
+
+// Logs the progress of the running tasks until none is left.
+function followDownloads(seconds) {
+    var last = {};
+    waitFor(function () {
+        var tasks = flow.downloads();
+        for (var i = 0; i < tasks.length; i++) {
+            var line = progressLine(tasks[i].name);
+            if (line !== last[tasks[i].name]) log(line);
+            last[tasks[i].name] = line;
+        }
+        return tasks.length === 0;
+    }, seconds, "the downloads to end");
+}
+
+// Waits until a running task has reported at least this fraction; gives its progress.
+function waitForProgress(name, fraction, seconds) {
+    var p = null;
+    waitFor(function () {
+        p = LauncherFlow.parseProgress(external.getDownloadProgressInfo(name));
+        return p.reported && p.fraction >= fraction;
+    }, seconds, name + " at " + LauncherFlow.percent(fraction));
+    log(progressLine(name));
+    return p;
+}
