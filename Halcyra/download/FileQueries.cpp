@@ -1,5 +1,7 @@
 #include "Halcyra/download/FileQueries.h"
 
+#include "framework/UniqueHandle.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 #include <io.h>
@@ -8,22 +10,6 @@
 #include <vector>
 
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : m_handle(handle) {}
-    ~FileHandle() {
-        if (valid()) CloseHandle(m_handle);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 class AlgorithmProvider {
 public:
@@ -76,7 +62,7 @@ bool isParentReference(const std::string& component) {
 constexpr DWORD kReadChunk = 1 << 20;
 
 std::string fileMD5(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    fw::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file.valid()) return std::string();
 
@@ -148,7 +134,7 @@ std::int64_t getFileSize(const std::string& savePath, const std::string& name) {
     if (!isSafeName(name)) return 0;
     // Sharing read only, so a file being written elsewhere gives 0. Attribute access alone
     // (FILE_READ_EA) is exempt from sharing checks; read-data access makes the check apply.
-    FileHandle file(CreateFileA(resolveName(savePath, name).c_str(), FILE_READ_EA | FILE_READ_DATA,
+    fw::UniqueHandle file(CreateFileA(resolveName(savePath, name).c_str(), FILE_READ_EA | FILE_READ_DATA,
                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.valid()) return 0;
     LARGE_INTEGER size{};
