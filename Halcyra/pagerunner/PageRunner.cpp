@@ -14,7 +14,8 @@
 //                       (waits for the drive move and the downloads, ends the engine)
 //     runner.answers(LIST)   replaces the --answer list from here on
 //     runner.readFile(path)  a file's text (UTF-8 if it is valid UTF-8, else the ANSI
-//                       code page); the empty text when it cannot be read
+//                       code page); the empty text when it cannot be read. Relative paths
+//                       follow the current directory, which Init and the engine update move.
 //     runner.fileExists(path)
 //     runner.fileSize(path)  in bytes (at most 2^31-1); -1 when there is no such file
 //
@@ -189,6 +190,43 @@ std::wstring fileName(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
+void answerMessageBoxes(Answers& answers) {
+    fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) { return answers.answer(call); });
+}
+
+// The script's "runner" object; the caller detaches it before dlg and answers end.
+fw::ComPtr<fw::TableDispatch> runnerObject(CHalcyraDlg& dlg, Answers& answers) {
+    std::vector<fw::DispatchMethod> methods;
+    methods.push_back({L"close", 0, [&dlg](const fw::DispatchArgs&) {
+                           dlg.stopAllWork();
+                           return fw::Variant();
+                       }});
+    methods.push_back({L"answers", 1, [&answers](const fw::DispatchArgs& args) {
+                           bool ok = answers.set(args[0]);
+                           if (ok) answerMessageBoxes(answers);
+                           return fw::Variant::fromBool(ok);
+                       }});
+    methods.push_back({L"readFile", 1, [](const fw::DispatchArgs& args) {
+                           std::string bytes;
+                           return fw::Variant::fromString(readBytes(args[0], bytes) ? fileText(bytes)
+                                                                                    : std::wstring());
+                       }});
+    methods.push_back({L"fileExists", 1, [](const fw::DispatchArgs& args) {
+                           return fw::Variant::fromBool(::GetFileAttributesW(args[0].c_str()) !=
+                                                        INVALID_FILE_ATTRIBUTES);
+                       }});
+    methods.push_back({L"fileSize", 1, [](const fw::DispatchArgs& args) {
+                           WIN32_FILE_ATTRIBUTE_DATA data{};
+                           if (!::GetFileAttributesExW(args[0].c_str(), GetFileExInfoStandard, &data))
+                               return fw::Variant::fromInt(-1);
+                           // Script numbers: sizes up to 2 GiB are all the checks need.
+                           return fw::Variant::fromInt(data.nFileSizeHigh || data.nFileSizeLow > 0x7FFFFFFF
+                                                           ? 0x7FFFFFFF
+                                                           : static_cast<int32_t>(data.nFileSizeLow));
+                       }});
+    return fw::TableDispatch::create(std::move(methods));
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -211,45 +249,14 @@ int wmain(int argc, wchar_t** argv) {
     fw::OleScope ole;
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
-    if (options.answering)
-        fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) { return answers.answer(call); });
+    if (options.answering) answerMessageBoxes(answers);
 
     int status = 0;
     {
         CHalcyraDlg dlg;
         dlg.initStartupState();
 
-        std::vector<fw::DispatchMethod> methods;
-        methods.push_back({L"close", 0, [&dlg](const fw::DispatchArgs&) {
-                               dlg.stopAllWork();
-                               return fw::Variant();
-                           }});
-        methods.push_back({L"answers", 1, [&answers](const fw::DispatchArgs& args) {
-                               bool ok = answers.set(args[0]);
-                               if (ok) fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) {
-                                   return answers.answer(call);
-                               });
-                               return fw::Variant::fromBool(ok);
-                           }});
-        methods.push_back({L"readFile", 1, [](const fw::DispatchArgs& args) {
-                               std::string bytes;
-                               return fw::Variant::fromString(readBytes(args[0], bytes) ? fileText(bytes)
-                                                                                        : std::wstring());
-                           }});
-        methods.push_back({L"fileExists", 1, [](const fw::DispatchArgs& args) {
-                               return fw::Variant::fromBool(::GetFileAttributesW(args[0].c_str()) !=
-                                                            INVALID_FILE_ATTRIBUTES);
-                           }});
-        methods.push_back({L"fileSize", 1, [](const fw::DispatchArgs& args) {
-                               WIN32_FILE_ATTRIBUTE_DATA data{};
-                               if (!::GetFileAttributesExW(args[0].c_str(), GetFileExInfoStandard, &data))
-                                   return fw::Variant::fromInt(-1);
-                               // Script numbers: sizes up to 2 GiB are all the checks need.
-                               return fw::Variant::fromInt(data.nFileSizeHigh || data.nFileSizeLow > 0x7FFFFFFF
-                                                               ? 0x7FFFFFFF
-                                                               : static_cast<int32_t>(data.nFileSizeLow));
-                           }});
-        fw::ComPtr<fw::TableDispatch> runner = fw::TableDispatch::create(std::move(methods));
+        fw::ComPtr<fw::TableDispatch> runner = runnerObject(dlg, answers);
 
         {
             fw::ScriptHost host;
