@@ -1,5 +1,6 @@
 #include "Halcyra/shell/Helpers.h"
 
+#include "framework/UniqueHandle.h"
 #include "utility/Directories.h"
 
 #include <tlhelp32.h>
@@ -9,21 +10,6 @@
 namespace {
 
 const wchar_t kEngineExecutable[] = L"Vistaweaver-Win64-Shipping.exe";
-
-class SnapshotHandle {
-public:
-    explicit SnapshotHandle(HANDLE handle) : m_handle(handle) {}
-    SnapshotHandle(const SnapshotHandle&) = delete;
-    SnapshotHandle& operator=(const SnapshotHandle&) = delete;
-    ~SnapshotHandle() {
-        if (valid()) CloseHandle(m_handle);
-    }
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE && m_handle != nullptr; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 struct WindowSearch {
     DWORD processId;
@@ -94,16 +80,21 @@ std::string getFileExtension(const std::string& name) {
     return name.substr(dot + 1);
 }
 
-DWORD findEngineProcess() {
-    SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot.valid()) return 0;
+DWORD findProcessByName(const wchar_t* exeName, DWORD skippedId) {
+    fw::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 0;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry)) {
-        if (std::wcscmp(entry.szExeFile, kEngineExecutable) == 0) return entry.th32ProcessID;
+        if (std::wcscmp(entry.szExeFile, exeName) == 0 && entry.th32ProcessID != skippedId)
+            return entry.th32ProcessID;
     }
     return 0;
+}
+
+DWORD findEngineProcess() {
+    return findProcessByName(kEngineExecutable);
 }
 
 HWND findProcessWindow(DWORD processId) {

@@ -19,6 +19,9 @@ std::string getFileExtension(const std::string& name);  // after the last '.', o
 bool createDirectories(const std::string& path);        // true when the directory exists at the end
 bool createParentDirs(const std::string& path);         // createDirectories(getFilePath(path))
 
+// Id of the first process named exactly exeName (letter case included) other than
+// skippedId; 0 if there is none. Process id 0 is the idle process, so 0 skips nothing.
+DWORD findProcessByName(const wchar_t* exeName, DWORD skippedId = 0);
 // Process id of a running "Vistaweaver-Win64-Shipping.exe" (exact letter case), or 0.
 DWORD findEngineProcess();
 // First top-level window, in enumeration order, owned by the process; nullptr if none.

@@ -1,27 +1,9 @@
 #include "Halcyra/shell/SingleInstance.h"
 
-#include <tlhelp32.h>
-
-#include <cwchar>
-
-#include "framework/UniqueHandle.h"
+#include "Halcyra/shell/Helpers.h"
 
 const char kInstanceMutexName[] = "VistaweaverLauncher";
 const wchar_t kLauncherExeName[] = L"Launcher.exe";
-
-DWORD findOtherProcess(const wchar_t* exeName) {
-    fw::UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    if (!snapshot) return 0;
-    const DWORD self = ::GetCurrentProcessId();
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more;
-         more = ::Process32NextW(snapshot.get(), &entry)) {
-        if (std::wcscmp(entry.szExeFile, exeName) == 0 && entry.th32ProcessID != self)
-            return entry.th32ProcessID;
-    }
-    return 0;
-}
 
 namespace {
 struct WindowSearch {
@@ -48,7 +30,7 @@ HWND findBringForwardWindow(DWORD processId) {
 }
 
 void bringRunningLauncherForward() {
-    HWND window = findBringForwardWindow(findOtherProcess(kLauncherExeName));
+    HWND window = findBringForwardWindow(findProcessByName(kLauncherExeName, ::GetCurrentProcessId()));
     if (!window) return;
     ::ShowWindow(window, SW_RESTORE);
     ::SetForegroundWindow(window);

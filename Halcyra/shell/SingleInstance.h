@@ -6,9 +6,6 @@
 extern const char kInstanceMutexName[];
 extern const wchar_t kLauncherExeName[];
 
-// Id of the first process named exactly exeName (letter case included) other than this
-// one; 0 if there is none.
-DWORD findOtherProcess(const wchar_t* exeName);
 // The window to bring forward for a process: over all top-level windows of the process,
 // in enumeration order, the last one GetParent answers for (its owner); nullptr if none.
 HWND findBringForwardWindow(DWORD processId);
