@@ -7,26 +7,12 @@
 #include <cctype>
 #include <fstream>
 
+#include "framework/UniqueHandle.h"
+
 namespace {
 
 const char kRootFolder[] = ":/Orbelune/";
 const char kDriveRecord[] = "disk.dat";
-
-class FindHandle {
-public:
-    explicit FindHandle(HANDLE handle) : m_handle(handle) {}
-    ~FindHandle() {
-        if (valid()) FindClose(m_handle);
-    }
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-
-    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return m_handle; }
-
-private:
-    HANDLE m_handle;
-};
 
 bool endsWithSeparator(const std::string& path) {
     return !path.empty() && (path.back() == '\\' || path.back() == '/');
@@ -52,8 +38,8 @@ void listTree(const std::string& directory, const std::string& exclusion, PathLi
     if (directory.empty()) return;
 
     WIN32_FIND_DATAA entry;
-    FindHandle search(FindFirstFileA(childPath(directory, "*").c_str(), &entry));
-    if (!search.valid()) return;
+    fw::UniqueFindHandle search(FindFirstFileA(childPath(directory, "*").c_str(), &entry));
+    if (!search) return;
     do {
         if (isDotEntry(entry.cFileName)) continue;
         const std::string path = childPath(directory, entry.cFileName);

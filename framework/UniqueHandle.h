@@ -53,6 +53,15 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
+// Directory searches (FindFirstFile): INVALID_HANDLE_VALUE means "none", FindClose ends them.
+struct FindHandleTraits {
+    using Value = HANDLE;
+    static Value invalid() { return INVALID_HANDLE_VALUE; }
+    static bool isValid(Value v) { return v != INVALID_HANDLE_VALUE; }
+    static void close(Value v) { ::FindClose(v); }
+};
+using UniqueFindHandle = UniqueResource<FindHandleTraits>;
+
 struct RegKeyTraits {
     using Value = HKEY;
     static Value invalid() { return nullptr; }
