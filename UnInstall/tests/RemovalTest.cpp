@@ -4,6 +4,7 @@
 
 #include "UnInstall/tests/TreeFiles.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -17,39 +18,12 @@ namespace fs = std::filesystem;
 using uninstall_test::contents;
 using uninstall_test::makeInstallation;
 using uninstall_test::writeFile;
+using testing_support::makeLinuxLink;
+using testing_support::removeLinuxLink;
 
 namespace {
 
 const std::string kSystemRoot = "C:/Orbelune/";
-
-// Starts a Unix command in directory and waits until exists(path) says it is done.
-// Wine gives no waitable handle for a Unix process, hence the polling.
-bool runUnix(const std::string& directory, std::string command, const std::string& path, bool exists) {
-    command = "\\\\?\\unix\\bin\\" + command;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (int waited = 0; waited < 10000; waited += 10) {
-        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
-// Wine shows a Linux symbolic link to a directory as a directory reparse point, and it
-// cannot create Windows links itself; a Unix "ln" started through a \\?\unix\ path can.
-bool makeLinuxLink(const std::string& directory, const std::string& target, const std::string& name) {
-    return runUnix(directory, "ln -s " + target + " " + name, directory + "/" + name, true);
-}
-
-void removeLinuxLink(const std::string& directory, const std::string& name) {
-    runUnix(directory, "rm -f " + name, directory + "/" + name, false);
-}
 
 // Position of path in list, or -1.
 long indexOf(const PathList& list, const std::string& path) {

@@ -4,7 +4,31 @@
 
 #include <stdexcept>
 
+#include "framework/UniqueHandle.h"
+
 namespace testing_support {
+namespace {
+
+// Starts a Unix command in directory and waits until exists(path) says it is done.
+// Wine gives no waitable handle for a Unix process, hence the polling.
+bool runUnix(const std::string& directory, std::string command, const std::string& path, bool exists) {
+    command = "\\\\?\\unix\\bin\\" + command;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
+                        &process))
+        return false;
+    fw::UniqueHandle thread(process.hThread);
+    fw::UniqueHandle running(process.hProcess);
+    for (int waited = 0; waited < 10000; waited += 10) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+}  // namespace
 
 TempDir::TempDir() {
     char base[MAX_PATH];
@@ -25,24 +49,37 @@ TempDir::~TempDir() {
 bool removeTree(const std::string& dir) {
     bool ok = true;
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
+    fw::UniqueFindHandle find(FindFirstFileA((dir + "\\*").c_str(), &entry));
+    if (find) {
         do {
             const std::string name = entry.cFileName;
             if (name == "." || name == "..") continue;
             const std::string full = dir + "\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            const DWORD attributes = entry.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                // A link to a directory: removing what it points at would reach beyond the tree.
+                ok = RemoveDirectoryA(full.c_str()) && ok;
+            } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                 ok = removeTree(full) && ok;
             } else {
-                if (entry.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+                if (attributes & FILE_ATTRIBUTE_READONLY) {
                     SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
                 }
                 ok = DeleteFileA(full.c_str()) && ok;
             }
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
+        } while (FindNextFileA(find.get(), &entry));
     }
+    // The search must be closed before its directory can go.
+    find.reset();
     return RemoveDirectoryA(dir.c_str()) && ok;
+}
+
+bool makeLinuxLink(const std::string& directory, const std::string& target, const std::string& name) {
+    return runUnix(directory, "ln -s " + target + " " + name, directory + "/" + name, true);
+}
+
+void removeLinuxLink(const std::string& directory, const std::string& name) {
+    runUnix(directory, "rm -f " + name, directory + "/" + name, false);
 }
 
 }  // namespace testing_support

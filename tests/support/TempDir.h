@@ -22,7 +22,14 @@ private:
     std::string m_path;
 };
 
-// Deletes a directory tree; false when something could not be removed.
+// Deletes a directory tree; false when something could not be removed. Links to
+// directories are removed as links: what they point at stays.
 bool removeTree(const std::string& dir);
+
+// Makes a Linux symbolic link name -> target in directory, which Wine shows as a directory
+// reparse point; Wine cannot create Windows links itself, a Unix "ln" can. False when the
+// link did not appear.
+bool makeLinuxLink(const std::string& directory, const std::string& target, const std::string& name);
+void removeLinuxLink(const std::string& directory, const std::string& name);
 
 }  // namespace testing_support
