@@ -9,6 +9,8 @@
 #include <sstream>
 #include <vector>
 
+#include "framework/UniqueHandle.h"
+
 namespace testing_support {
 namespace {
 
@@ -30,21 +32,6 @@ const wchar_t kMountManager[] = L"\\\\.\\MountPointManager";
 const wchar_t kScriptName[] = L"drive-fixture.sh";
 const DWORD kAnswerTimeoutMs = 30000;
 const DWORD kPollMs = 10;
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : m_handle(handle) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (m_handle && m_handle != INVALID_HANDLE_VALUE) CloseHandle(m_handle);
-    }
-    HANDLE get() const { return m_handle; }
-    bool valid() const { return m_handle && m_handle != INVALID_HANDLE_VALUE; }
-
-private:
-    HANDLE m_handle;
-};
 
 UINT windowsType(DriveType type) {
     switch (type) {
@@ -75,9 +62,9 @@ bool defineDrive(char letter, UINT type, const std::string& linuxDir, std::strin
     header.mountPointOffset = linuxDir.empty() ? 0 : sizeof(UnixDriveRequest);
     std::copy(reinterpret_cast<const char*>(&header), reinterpret_cast<const char*>(&header + 1), request.begin());
 
-    Handle manager(CreateFileW(kMountManager, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!manager.valid()) {
+    fw::UniqueHandle manager(CreateFileW(kMountManager, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!manager) {
         error = lastErrorText("opening the mount manager");
         return false;
     }
@@ -110,8 +97,8 @@ bool runScript(const std::string& arguments, char letter, std::string& answer, s
         error = lastErrorText("starting drive-fixture.sh");
         return false;
     }
-    Handle processHandle(process.hProcess);
-    Handle threadHandle(process.hThread);
+    fw::UniqueHandle processHandle(process.hProcess);
+    fw::UniqueHandle threadHandle(process.hThread);
 
     // The process handle of a Linux program is signalled at once, so the answer file
     // is the only way to know the script is done.
