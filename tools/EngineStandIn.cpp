@@ -5,7 +5,7 @@
 #include <windows.h>
 #include <imm.h>
 
-#include <string>
+#include "StandInLog.h"
 
 namespace {
 
@@ -13,49 +13,10 @@ const wchar_t kWindowClass[] = L"VistaweaverStandIn";
 const wchar_t kWindowTitle[] = L"Vistaweaver";
 const char kF5Line[] = "F5";
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                         nullptr, nullptr);
-    if (size <= 0) return std::string();
-    std::string bytes(size, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0], size, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
-std::wstring currentDirectory() {
-    const DWORD size = GetCurrentDirectoryW(0, nullptr);
-    std::wstring dir(size, L'\0');
-    dir.resize(GetCurrentDirectoryW(size, &dir[0]));
-    return dir;
-}
-
-// Opened for each line, shared, so that tests can read the log while the engine runs.
-void appendLine(const std::string& text) {
-    const std::string line = text + "\r\n";
-    HANDLE log = CreateFileW((modulePath() + L".log").c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (log == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(log, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    CloseHandle(log);
-}
-
 LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_KEYDOWN:
-        if (wParam == VK_F5) appendLine(kF5Line);
+        if (wParam == VK_F5) standin::appendLogLine(kF5Line);
         return 0;
     case WM_DESTROY:
         PostQuitMessage(0);
@@ -85,7 +46,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!window) return 1;
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
-    appendLine(utf8(GetCommandLineW()) + "|" + utf8(currentDirectory()));
+    standin::appendLogLine(standin::startRecord());
 
     MSG message;
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
