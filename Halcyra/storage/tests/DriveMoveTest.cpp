@@ -3,6 +3,7 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -114,6 +115,27 @@ TEST_F(DriveMoveTest, MovesTheEngineDirectoriesFileByFile)
     EXPECT_EQ(files::read(kSource + "421/other.bin"), "not an engine directory");
     EXPECT_EQ(files::read(kSource + "Download/keep.bin"), "stays");
     EXPECT_FALSE(files::exists(kTarget + "Download"));
+    EXPECT_EQ(dataDrive.drive(), "E");
+    EXPECT_EQ(files::read(kRecord), "E");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DriveMoveTest, SourceThatCannotBeDeletedStaysAndTheMoveStillCompletes)
+{
+    files::write(kSource + "420/a.pak", "a");
+    files::write(kSource + "420/held.pak", "held");
+    // Readable for the copy, but not deletable while this handle is open.
+    fw::UniqueHandle held(CreateFileA((kSource + "420/held.pak").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+
+    move.changeDisk("E");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    EXPECT_EQ(files::read(kTarget + "420/held.pak"), "held");
+    EXPECT_EQ(files::read(kTarget + "420/a.pak"), "a");
+    EXPECT_FALSE(files::exists(kSource + "420/a.pak"));
+    EXPECT_TRUE(files::exists(kSource + "420/held.pak"));
     EXPECT_EQ(dataDrive.drive(), "E");
     EXPECT_EQ(files::read(kRecord), "E");
     EXPECT_TRUE(messages.empty());
