@@ -50,9 +50,6 @@ std::vector<fw::DispatchMethod> CHalcyraDlg::bridgeTable() {
     };
 }
 
-// Until its subsystem is wired in, a method answers "nothing happened": no effect and
-// the empty text, 0, -1.0 or false its caller already handles.
-
 // Downloads.
 void CHalcyraDlg::setSavePath(const std::string& path) { m_downloads.setSavePath(path); }
 void CHalcyraDlg::setUnCompressPath(const std::string& path) { m_downloads.setUnCompressPath(path); }
@@ -105,10 +102,12 @@ void CHalcyraDlg::addJsonSceneStyles(const std::string& key, const std::string& 
 }
 
 // Engine update.
-bool CHalcyraDlg::versionCheckAndUpdate(const std::string&) { return false; }
-float CHalcyraDlg::getVersionUpdateProgress() { return -1.0f; }
-std::string CHalcyraDlg::getLocalVersion() { return std::string(); }
-std::string CHalcyraDlg::getServerVersion() { return std::string(); }
+bool CHalcyraDlg::versionCheckAndUpdate(const std::string& baseUrl) {
+    return m_engineUpdate.versionCheckAndUpdate(baseUrl);
+}
+float CHalcyraDlg::getVersionUpdateProgress() { return m_engineUpdate.getVersionUpdateProgress(); }
+std::string CHalcyraDlg::getLocalVersion() { return m_engineUpdate.getLocalVersion(); }
+std::string CHalcyraDlg::getServerVersion() { return m_engineUpdate.getServerVersion(); }
 
 // Storage.
 std::string CHalcyraDlg::webGetDiskInfo() { return diskInfoText(surveyFixedDrives()); }

@@ -17,6 +17,7 @@
 #include "Halcyra/scene/SceneDescription.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/storage/DriveMove.h"
+#include "Halcyra/update/EngineUpdate.h"
 #include "Halcyra/versions/VersionTable.h"
 #include "framework/ComPtr.h"
 #include "framework/Dispatch.h"
@@ -99,5 +100,6 @@ private:
     EngineProcess m_engine;
     DownloadManager m_downloads{m_dataDrive};  // its destructor waits for the workers
     VersionTable m_versions;
+    EngineUpdate m_engineUpdate{m_dataDrive, m_downloads};  // installs on download workers
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };

@@ -1,0 +1,203 @@
+#include "Halcyra/update/EngineUpdate.h"
+
+#include "Halcyra/download/DownloadManager.h"
+#include "Halcyra/download/FileQueries.h"
+#include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/update/EngineExit.h"
+#include "Halcyra/update/FileReplace.h"
+#include "framework/UniqueHandle.h"
+
+#include <windows.h>
+#include <io.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+namespace {
+
+const char kDownloadDir[] = "Orbelune/UpdateDown";      // below the data drive
+const char kExtractionDir[] = "Orbelune/UpdateFiles";   // below the data drive
+const char kVersionFile[] = "Vistaweaver.ver";
+const char kEngineArchive[] = "Vistaweaver.7z";
+const char* const kPrerequisitesInstallers[] = {"UE4PrereqSetup_x86.exe",
+                                                "UE4PrereqSetup_x64.exe"};
+const char kInstallerArguments[] = " /install /passive /quiet /norestart";
+const char kThumbnailCache[] = "Download/download/matThumnbNail";  // below the data root
+const char kDataDirInitial = '4';  // engine data directories: "420/", "424/", ...
+
+// A server version at or below this offers no update to an installed engine.
+const long long kOldestServerVersion = 2019010100;
+// Installations up to this version kept thumbnails that newer engines cannot use.
+const long long kLastOldThumbnailsVersion = 2020072000;
+
+const DWORD kVersionPollMs = 10;
+const int kVersionPolls = 101;  // about a second for the version file to arrive
+const std::size_t kMaxCommandLine = 32767;
+const int kExists = 0;
+
+// The version as a number: its leading decimal digits, 0 when it has none.
+long long versionNumber(const std::string& version)
+{
+    return std::strtoll(version.c_str(), nullptr, 10);
+}
+
+// The file's first whitespace-delimited token into version; unchanged when there is none.
+void readVersion(const std::string& path, std::string& version)
+{
+    std::ifstream file(path);
+    std::string token;
+    if (file >> token)
+        version = token;
+}
+
+bool isPrerequisitesInstaller(const std::string& path)
+{
+    for (const char* installer : kPrerequisitesInstallers)
+        if (path.find(installer) != std::string::npos)
+            return true;
+    return false;
+}
+
+// Runs an installer shown to the user and waits for it; one that cannot start is skipped.
+void runInstaller(const std::string& path)
+{
+    const std::string command = path + kInstallerArguments;
+    if (command.size() >= kMaxCommandLine)
+        return;
+    std::vector<char> commandLine(command.begin(), command.end());
+    commandLine.push_back('\0');  // CreateProcessA may write into it
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return;
+    const fw::UniqueHandle processHandle(process.hProcess);
+    const fw::UniqueHandle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.get(), INFINITE);
+}
+
+// True for a directory below a drive's root. The installation moves away everything
+// below the extraction directory, which must never be a whole drive.
+bool isBelowRoot(const std::string& dir)
+{
+    const std::size_t last = dir.find_last_not_of("/\\");
+    return last != std::string::npos && dir.find_first_of("/\\") < last;
+}
+
+}  // namespace
+
+EngineUpdate::EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads)
+    : m_dataDrive(dataDrive), m_downloads(downloads)
+{
+    m_downloads.setEngineArchiveHandler([this] { installEngineUpdate(); });
+}
+
+EngineUpdate::~EngineUpdate()
+{
+    m_downloads.stopDownloads();
+}
+
+bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
+{
+    m_downloads.setSavePath(kDownloadDir);
+    m_downloads.setUnCompressPath(kExtractionDir);
+    const std::string savePath = m_downloads.savePath();
+
+    deleteFile(savePath, kVersionFile);
+    m_downloads.downloadAndRename(baseUrl + kVersionFile, std::string());
+    for (int polls = 0; polls < kVersionPolls && !isFileExist(savePath, kVersionFile); ++polls)
+        Sleep(kVersionPollMs);
+
+    std::string local;
+    std::string server;
+    {
+        std::lock_guard<std::mutex> guard(m_versionLock);
+        readVersion(resolveName(savePath, kVersionFile), m_serverVersion);
+        const std::string installed = m_dataDrive.systemRoot() + kVersionFile;
+        if (_access(installed.c_str(), kExists) == 0)
+            readVersion(installed, m_localVersion);
+        local = m_localVersion;
+        server = m_serverVersion;
+    }
+    // Without an installed version any server version is installed.
+    if (!local.empty() && (versionNumber(server) <= kOldestServerVersion || local == server))
+        return false;
+    if (!waitForEngineExit())
+        return false;
+
+    deleteFile(savePath, kEngineArchive);
+    m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string());
+    return true;
+}
+
+float EngineUpdate::getVersionUpdateProgress()
+{
+    return m_downloads.getDownloadProgress(kEngineArchive);
+}
+
+std::string EngineUpdate::getLocalVersion() const
+{
+    std::lock_guard<std::mutex> guard(m_versionLock);
+    return m_localVersion;
+}
+
+std::string EngineUpdate::getServerVersion() const
+{
+    std::lock_guard<std::mutex> guard(m_versionLock);
+    return m_serverVersion;
+}
+
+void EngineUpdate::installEngineUpdate()
+{
+    if (!waitForEngineExit())
+        return;
+    const std::string extractionDir = m_downloads.unCompressPath();
+    if (!isBelowRoot(extractionDir))
+        return;
+    const std::string localVersion = getLocalVersion();
+    // A stopped installation leaves the version file alone, so the next check offers the
+    // update again.
+    if (!installFiles(extractionDir + "/", localVersion.empty()))
+        return;
+
+    if (versionNumber(localVersion) <= kLastOldThumbnailsVersion) {
+        std::vector<std::string> thumbnails;
+        listFilesRecursive(m_dataDrive.dataRoot() + kThumbnailCache, thumbnails);
+        for (const std::string& thumbnail : thumbnails)
+            DeleteFileA(thumbnail.c_str());
+    }
+    replaceWithBackup(m_dataDrive.systemRoot(), resolveName(m_downloads.savePath(), kVersionFile),
+                      kVersionFile);
+}
+
+// Installs every file below prefix, deleting each from there once it is in place; false
+// at the first file that cannot be installed.
+bool EngineUpdate::installFiles(const std::string& prefix, bool firstInstallation)
+{
+    std::vector<std::string> files;
+    listFilesRecursive(prefix, files);
+    if (files.empty())
+        return true;
+
+    const std::string systemRoot = m_dataDrive.systemRoot();
+    const std::string dataRoot = m_dataDrive.dataRoot();
+    // The installers expect to run from the installation.
+    SetCurrentDirectoryA(systemRoot.c_str());
+    for (const std::string& path : files) {
+        if (firstInstallation && isPrerequisitesInstaller(path))
+            runInstaller(path);
+        const std::string relative =
+            path.size() > prefix.size() ? path.substr(prefix.size()) : std::string();
+        const std::string& root =
+            !relative.empty() && relative[0] == kDataDirInitial ? dataRoot : systemRoot;
+        if (!replaceWithBackup(root, path, relative))
+            return false;
+        DeleteFileA(path.c_str());
+    }
+    return true;
+}

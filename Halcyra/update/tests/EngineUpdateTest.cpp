@@ -1,0 +1,348 @@
+// The engine update driven from page script through the main window's bridge: the check
+// against an update server on 127.0.0.1, the archive download, its extraction by the real
+// 7-Zip and the installation on the download worker.
+#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/update/EngineExit.h"
+#include "Halcyra/update/tests/RunningEngine.h"
+#include "Halcyra/update/tests/TestFiles.h"
+#include "framework/MessageBox.h"
+#include "framework/ScriptHost.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/HttpTestServer.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+using testing_support::DriveFixture;
+using testing_support::TempDir;
+namespace files = test_files;
+
+const std::string kSystemRoot = "C:/Orbelune/";
+const std::string kDataRoot = "D:/Orbelune/";
+const std::string kExtracted = "D:/Orbelune/UpdateFiles/";
+const std::string kInstalledVersion = "C:/Orbelune/Vistaweaver.ver";
+const std::string kThumbnail = "D:/Orbelune/Download/download/matThumnbNail/m1/t.png";
+const char kPrerequisites[] = "UE4PrereqSetup_x64.exe";
+const char kArchivePassword[] = "-pkol_pz@pz#kol";
+const std::string kServerVersion = "2020080100";
+
+std::string besideTests(const std::string& name)
+{
+    char module[MAX_PATH];
+    const std::string self(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
+    return self.substr(0, self.find_last_of('\\') + 1) + name;
+}
+
+// A password-protected engine archive made with the real 7-Zip (through the 7z.exe
+// stand-in) from files given by relative path; "" when 7-Zip failed.
+std::string makeArchive(const std::map<std::string, std::string>& content)
+{
+    TempDir staging;
+    for (const auto& file : content)
+        files::write(staging / ("tree\\" + file.first), file.second);
+    std::string command = "\"" + besideTests("7z.exe") + "\" a -bso0 -bsp0 " + kArchivePassword +
+                          " -mhe=on \"" + (staging / "engine.7z") + "\" \"" +
+                          (staging / "tree\\*") + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return std::string();
+    const fw::UniqueHandle processHandle(process.hProcess);
+    const fw::UniqueHandle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.get(), 60000);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(processHandle.get(), &exitCode);
+    return exitCode == 0 ? files::read(staging / "engine.7z") : std::string();
+}
+
+std::wstring replaceFailedText(const std::string& target, const std::string& source)
+{
+    return L"错误:无法更新文件[" + toWide(target) +
+           L"],请确认文件是否被锁定(请关闭程序后手动拷贝过去)," + toWide(source);
+}
+
+// A headless main window on data drive D with the system-drive root on C:, the extractor
+// in place and an update server whose version file says kServerVersion.
+class EngineUpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        testing_support::removeTree(kSystemRoot);
+        ASSERT_TRUE(CreateDirectoryA(kSystemRoot.c_str(), nullptr));
+        files::write(kSystemRoot + "disk.dat", "D");
+        ASSERT_TRUE(CopyFileA(besideTests("7z.exe").c_str(), (kSystemRoot + "7z.exe").c_str(),
+                              FALSE));
+        ASSERT_TRUE(drives.map('D')) << drives.error();
+        answerAll(IDOK);
+        dlg.initStartupState();
+        host.addObject(L"external", dlg.GetIDispatch());
+        serveVersion(kServerVersion + " build 12\r\nnotes\r\n");
+    }
+    void TearDown() override
+    {
+        dlg.stopAllWork();
+        fw::setMessageBoxRecorder(nullptr);
+        // The installation made the system-drive root the current directory.
+        SetCurrentDirectoryA(besideTests(std::string()).c_str());
+        testing_support::removeTree(kSystemRoot);
+    }
+
+    void serveVersion(const std::string& text)
+    {
+        version.body = std::make_shared<std::string>(text);
+    }
+    void serveArchive(const std::map<std::string, std::string>& content)
+    {
+        archive.body = std::make_shared<std::string>(makeArchive(content));
+        ASSERT_FALSE(archive.body->empty()) << "7-Zip could not make the archive";
+    }
+    // Answers every message box so, recording it (workers show them too).
+    void answerAll(int answer)
+    {
+        fw::setMessageBoxRecorder([this, answer](const fw::MessageBoxCall& call) {
+            std::lock_guard<std::mutex> guard(lock);
+            shown.push_back(call);
+            return answer;
+        });
+    }
+    std::vector<fw::MessageBoxCall> messages()
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        return shown;
+    }
+
+    // The expression's value as script text would show it.
+    std::wstring text(const std::wstring& expression)
+    {
+        fw::Variant value;
+        EXPECT_TRUE(host.evaluate(L"String(" + expression + L")", value))
+            << host.error().description;
+        std::wstring result;
+        fw::variantToString(value.get(), result);
+        return result;
+    }
+    // The page's check, with the server's directory as base URL. Every check gets a
+    // server of its own: under Wine the listening socket of the test's server has been seen
+    // to stop accepting after an installation in the same process (accept fails with
+    // ERROR_OPERATION_ABORTED), which would fail the following check for a reason that is
+    // not the update's.
+    bool check()
+    {
+        server.reset(new HttpTestServer);
+        server->setReply("/upd/Vistaweaver.ver", version);
+        server->setReply("/upd/Vistaweaver.7z", archive);
+        return text(L"external.versionCheckAndUpdate('" + toWide(server->url("/upd/")) + L"')") ==
+               L"true";
+    }
+    float progress() { return std::stof(text(L"external.getVersionUpdateProgress()")); }
+
+    // Polls as a page does until 1.0. Whether the installation had written the version
+    // file when 1.0 was first seen goes to installedAtOne.
+    std::vector<float> pollToEnd()
+    {
+        std::vector<float> seen;
+        for (int polls = 0; polls < 6000; ++polls) {
+            const float value = progress();
+            if (seen.empty() || seen.back() != value)
+                seen.push_back(value);
+            if (value == 1.0f) {
+                installedAtOne = files::read(kInstalledVersion).rfind(kServerVersion, 0) == 0;
+                break;
+            }
+            Sleep(10);
+        }
+        return seen;
+    }
+
+    std::size_t archiveRequests() { return server->requestCount("/upd/Vistaweaver.7z"); }
+
+    HttpReply version;
+    HttpReply archive;
+    std::unique_ptr<HttpTestServer> server;
+    DriveFixture drives;
+    CHalcyraDlg dlg;
+    fw::ScriptHost host;
+    bool installedAtOne = false;
+
+private:
+    std::mutex lock;
+    std::vector<fw::MessageBoxCall> shown;
+};
+
+TEST_F(EngineUpdateTest, FirstInstallationThroughThePage)
+{
+    const std::string installer = files::read(besideTests(kPrerequisites));
+    serveArchive({{"Launcher.dat", "new launcher data"},
+                  {"420/models/a.pak", "new engine pak"},
+                  {"420/top.ini", "new ini"},
+                  {kPrerequisites, installer}});
+    files::write(kSystemRoot + "Launcher.dat", "old launcher data");
+    files::write(kDataRoot + "420/models/a.pak", "old engine pak");
+    files::write(kThumbnail, "cached");
+    EXPECT_EQ(progress(), -1.0f);
+
+    EXPECT_TRUE(check());
+    const std::vector<float> seen = pollToEnd();
+
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.back(), 1.0f);
+    for (std::size_t i = 0; i + 1 < seen.size(); ++i)
+        EXPECT_TRUE(seen[i] >= 0.0f && seen[i] < 1.0f) << seen[i];
+    EXPECT_TRUE(installedAtOne) << "1.0 was reported before the installation had ended";
+
+    // Top-level files go to the system-drive root, "4..." directories to the data root.
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "new launcher data");
+    EXPECT_EQ(files::read(kSystemRoot + "bak/Launcher.dat"), "old launcher data");
+    EXPECT_EQ(files::read(kDataRoot + "420/models/a.pak"), "new engine pak");
+    EXPECT_EQ(files::read(kDataRoot + "bak/420/models/a.pak"), "old engine pak");
+    EXPECT_EQ(files::read(kDataRoot + "420/top.ini"), "new ini");
+    EXPECT_FALSE(files::exists(kSystemRoot + "420"));
+    EXPECT_EQ(files::read(kSystemRoot + kPrerequisites), installer);
+
+    // The prerequisites ran from the extraction directory, before their own installation.
+    EXPECT_EQ(files::read(kExtracted + kPrerequisites + ".log"),
+              "D:/Orbelune/UpdateFiles/\\UE4PrereqSetup_x64.exe /install /passive /quiet "
+              "/norestart|C:\\Orbelune\r\n");
+    for (const char* installed : {"Launcher.dat", "420/models/a.pak", "420/top.ini", kPrerequisites})
+        EXPECT_FALSE(files::exists(kExtracted + installed)) << installed;
+
+    EXPECT_FALSE(files::exists(kThumbnail));
+    EXPECT_TRUE(files::exists("D:/Orbelune/Download/download/matThumnbNail/m1"));
+    EXPECT_EQ(files::read(kInstalledVersion), kServerVersion + " build 12\r\nnotes\r\n");
+    EXPECT_TRUE(files::exists("D:/Orbelune/UpdateDown/Vistaweaver.7z"));
+    // The members change only with the next check.
+    EXPECT_EQ(text(L"external.getLocalVersion()"), L"");
+    EXPECT_EQ(text(L"external.getServerVersion()"), toWide(kServerVersion));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(EngineUpdateTest, ThumbnailCacheIsClearedUpToTheLastOldVersionOnly)
+{
+    serveArchive({{"Launcher.dat", "data"}, {kPrerequisites, "not run: an engine is installed"}});
+    for (const auto& localCleared : {std::make_pair("2020072000", true),
+                                     std::make_pair("2020072001", false)}) {
+        files::write(kInstalledVersion, localCleared.first);
+        files::write(kThumbnail, "cached");
+
+        EXPECT_TRUE(check());
+        EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+        EXPECT_EQ(files::exists(kThumbnail), !localCleared.second) << localCleared.first;
+        EXPECT_EQ(files::read(kSystemRoot + "bak/Vistaweaver.ver"), localCleared.first);
+        EXPECT_EQ(text(L"external.getLocalVersion()"), toWide(localCleared.first));
+    }
+    EXPECT_FALSE(files::exists(kExtracted + kPrerequisites + ".log"));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(EngineUpdateTest, VersionRules)
+{
+    serveArchive({{"Launcher.dat", "data"}});
+    struct Case {
+        const char* local;
+        const char* server;
+        bool updates;
+    };
+    const Case cases[] = {
+        {"2020080100", "2020080100", false},  // equal texts
+        {"2020080100", "2019010100", false},  // the oldest version a server may offer
+        {"2020080100", "2019010101", true},   // older than installed, but different
+        {"2020080100", "not a number", false},
+    };
+    for (const Case& c : cases) {
+        files::write(kInstalledVersion, c.local);
+        serveVersion(c.server);
+
+        EXPECT_EQ(check(), c.updates) << c.local << " / " << c.server;
+        EXPECT_EQ(text(L"external.getServerVersion()"),
+                  toWide(std::string(c.server).substr(0, std::string(c.server).find(' '))));
+        if (c.updates) {
+            EXPECT_EQ(pollToEnd().back(), 1.0f);
+            EXPECT_EQ(files::read(kInstalledVersion), c.server);
+        } else {
+            EXPECT_EQ(archiveRequests(), 0u) << c.server;
+            EXPECT_EQ(files::read(kInstalledVersion), c.local);
+        }
+    }
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(EngineUpdateTest, WithoutAnInstalledVersionEvenAnEmptyServerVersionUpdates)
+{
+    serveArchive({{"Launcher.dat", "data"}});
+    serveVersion("");
+
+    EXPECT_TRUE(check());
+    EXPECT_EQ(text(L"external.getServerVersion()"), L"");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "data");
+    // The downloaded version file is installed as it came.
+    EXPECT_EQ(files::read(kInstalledVersion), "");
+}
+
+TEST_F(EngineUpdateTest, RunningEngineMustBeClosedFirst)
+{
+    serveArchive({{"Launcher.dat", "data"}});
+    files::write(kInstalledVersion, "2020010100");
+    test_files::RunningEngine engine;
+    ASSERT_TRUE(engine.started());
+
+    answerAll(IDNO);
+    EXPECT_FALSE(check());
+    std::vector<fw::MessageBoxCall> asked = messages();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(asked[0].caption, L"Vistaweaver版本升级");
+    EXPECT_EQ(asked[1].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(asked[1].caption, L"Lumaro版本升级");
+    EXPECT_EQ(archiveRequests(), 0u);
+
+    // Yes waits on; the engine is force-closed meanwhile and the update goes ahead.
+    fw::setMessageBoxRecorder([](const fw::MessageBoxCall& call) {
+        if (call.type == MB_YESNO)
+            forceCloseEngine();
+        return call.type == MB_YESNO ? IDYES : IDOK;
+    });
+    EXPECT_TRUE(check());
+    EXPECT_TRUE(engine.ended(10000));
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "data");
+}
+
+TEST_F(EngineUpdateTest, TargetThatCannotBeWrittenStopsTheInstallation)
+{
+    serveArchive({{"Launcher.dat", "data"}, {"sub/b.dat", "b"}, {"420/c.pak", "c"}});
+    files::write(kInstalledVersion, "2020010100");
+    files::write(kSystemRoot + "sub", "a file where a directory is needed");
+    files::write(kThumbnail, "cached");
+
+    EXPECT_TRUE(check());
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    const std::vector<fw::MessageBoxCall> shown = messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].text, replaceFailedText(kSystemRoot + "sub\\b.dat", kExtracted + "sub\\b.dat"));
+    EXPECT_EQ(shown[0].caption, L"版本更新");
+    EXPECT_EQ(files::read(kExtracted + "sub/b.dat"), "b");
+    // Listing order decides which others went before the failure; each is in one place.
+    for (const auto& other : {std::make_pair(kSystemRoot + "Launcher.dat", "Launcher.dat"),
+                              std::make_pair(kDataRoot + "420/c.pak", "420/c.pak")})
+        EXPECT_NE(files::exists(other.first), files::exists(kExtracted + other.second))
+            << other.second;
+    EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
+    EXPECT_TRUE(files::exists(kThumbnail));
+}
+
+}  // namespace
