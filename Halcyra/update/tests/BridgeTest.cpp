@@ -77,7 +77,7 @@ TEST_F(BridgeTest, PageMovesTheEngineDirectoriesAndPollsToTheEnd)
     EXPECT_EQ(files::read(kRecord), "E");
 }
 
-TEST_F(BridgeTest, StoppingWaitsForARunningMove)
+TEST_F(BridgeTest, ClearingDownloadsWaitsForARunningMove)
 {
     // The move's first copy fails; its message holds the worker until released.
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -97,11 +97,11 @@ TEST_F(BridgeTest, StoppingWaitsForARunningMove)
         Sleep(300);
         SetEvent(release);
     });
-    dlg.stopAllWork();
+    run(L"external.clearDownload();");
     releaser.join();
     CloseHandle(release);
 
-    // Had the stop not waited, the move would still be held at progress 0.
+    // Had the clearing not waited, the move would still be held at progress 0.
     run(L"log(external.getChangeDiskProgress());");
     EXPECT_EQ(host.logLines().back(), L"-1");
     EXPECT_EQ(dlg.dataDrive().drive(), "D");
