@@ -1,5 +1,6 @@
 // A catalogue page opening a scene through the main window's bridge: the scene tables,
 // Init against the engine stand-in, the polled queries, F5, and the end at shutdown.
+#include "Halcyra/scene/tests/SceneTestSupport.h"
 #include "Halcyra/shell/HalcyraDlg.h"
 #include "Halcyra/shell/Helpers.h"
 #include "framework/MessageBox.h"
@@ -13,11 +14,11 @@
 
 #include <cstdint>
 #include <fstream>
-#include <functional>
-#include <iterator>
 #include <vector>
 
 namespace {
+
+using namespace scene_test;
 
 using testing_support::DriveFixture;
 using testing_support::DriveType;
@@ -77,50 +78,15 @@ const wchar_t kPollUntilStopped[] =
     L"}\n"
     L"log(running + ' ' + external.getCurrentOpenSceneID());\n";
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 void writeBytes(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-bool eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 200; ++i) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return condition();
-}
-
-std::string besideThisProgram(const std::string& name)
-{
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    return getFilePath(module) + "\\" + name;
 }
 
 // "<command line>|<current directory>" once its window is up, then "F5" per key.
 std::string engineLog()
 {
     return readBytes(std::string(kEngineDir) + "/" + kEngineName + ".log");
-}
-
-void terminateAllEngines()
-{
-    for (DWORD id = findEngineProcess(); id != 0; id = findEngineProcess()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (!process)
-            return;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
 }
 
 // A headless main window on data drive D (recorded), with the engine 4.26 installed there.

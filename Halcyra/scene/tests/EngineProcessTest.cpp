@@ -1,6 +1,7 @@
 #include "Halcyra/scene/EngineProcess.h"
 
 #include "Halcyra/scene/SceneDescription.h"
+#include "Halcyra/scene/tests/SceneTestSupport.h"
 #include "Halcyra/shell/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
@@ -12,11 +13,11 @@
 #include <windows.h>
 
 #include <fstream>
-#include <functional>
-#include <iterator>
-#include <vector>
+#include <string>
 
 namespace {
+
+using namespace scene_test;
 
 const char kEngineName[] = "Vistaweaver-Win64-Shipping.exe";
 const char kSceneDir[] = "D:/Orbelune/Download/pak";
@@ -26,26 +27,9 @@ const std::string kExpectedCommand =
     "D:/Orbelune//426/Vistaweaver-Win64-Shipping.exe -WINDOWED -Web "
     "-scenePath=D:/Orbelune/Download/pak/scenePath.json -assetDir=D:/Orbelune/Download/pak/ ";
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 bool exists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Polls until the condition holds; false after about ten seconds.
-bool eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 200; ++i) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return condition();
 }
 
 bool processEnded(DWORD processId)
@@ -57,39 +41,6 @@ bool processEnded(DWORD processId)
     CloseHandle(process);
     return ended;
 }
-
-void terminateAllEngines()
-{
-    for (DWORD id = findEngineProcess(); id != 0; id = findEngineProcess()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (!process)
-            return;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
-}
-
-// The engine stand-in beside this test program.
-std::string standInPath()
-{
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return getFilePath(path) + "\\" + kEngineName;
-}
-
-class MessageBoxLog {
-public:
-    MessageBoxLog()
-    {
-        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall& call) {
-            calls.push_back(call);
-            return IDOK;
-        });
-    }
-    ~MessageBoxLog() { fw::setMessageBoxRecorder(nullptr); }
-    std::vector<fw::MessageBoxCall> calls;
-};
 
 // Data drive D with its scene directory, the drive record on C:, and the page's
 // parameters for engine 4.26 and scene 57.
@@ -122,7 +73,7 @@ protected:
     void installEngine(const std::string& directory)
     {
         ASSERT_TRUE(createDirectories(directory));
-        ASSERT_TRUE(CopyFileA(standInPath().c_str(), (directory + "/" + kEngineName).c_str(), FALSE));
+        ASSERT_TRUE(CopyFileA(besideThisProgram(kEngineName).c_str(), (directory + "/" + kEngineName).c_str(), FALSE));
     }
 
     // The stand-in's log: "<command line>|<current directory>", then "F5" per key.

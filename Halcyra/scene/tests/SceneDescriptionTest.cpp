@@ -1,34 +1,16 @@
 #include "Halcyra/scene/SceneDescription.h"
 
+#include "Halcyra/scene/tests/SceneTestSupport.h"
 #include "framework/MessageBox.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-#include <vector>
+#include <string>
 
 namespace {
 
-class MessageBoxLog {
-public:
-    MessageBoxLog()
-    {
-        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall& call) {
-            calls.push_back(call);
-            return IDOK;
-        });
-    }
-    ~MessageBoxLog() { fw::setMessageBoxRecorder(nullptr); }
-    std::vector<fw::MessageBoxCall> calls;
-};
-
-std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using namespace scene_test;
 
 // What a catalogue page sends for one scene, including calls the tables must ignore or
 // overwrite. Chinese literals are GBK in this program, as the page's text is after
