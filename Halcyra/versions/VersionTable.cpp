@@ -71,10 +71,14 @@ ROVodi::TableIO::Row VersionTable::newRecord(const std::string& name,
     return {name, version, m_clock(), std::string(), std::string()};
 }
 
-// Brings the table in line with the file once per run. An empty table file counts as
-// missing (see tableFileExists); a file that cannot be loaded at all is given up.
-void VersionTable::loadOnce(const std::string& tablePath) {
-    if (m_table.columnCount() != 0) return;
+// Brings the table in line with the file once per run, and again whenever the save path
+// has changed since. An empty table file counts as missing (see tableFileExists); a file
+// that cannot be loaded at all is given up.
+void VersionTable::mirrorFile(const std::string& tablePath) {
+    if (m_table.columnCount() != 0 && tablePath == m_loadedPath) return;
+    m_loadedPath = tablePath;
+    m_table.header.clear();
+    m_table.rows.clear();
     try {
         if (m_table.load(tablePath) && !m_table.header.empty()) {
             m_table.addColumn(kEngineNameColumn);
@@ -109,7 +113,7 @@ void VersionTable::saveFileVersion(const std::string& savePath, const std::strin
     if (!isPackageRecord(name, version)) return;
     const std::string tablePath = tablePathOf(savePath);
     // Loaded first, so that rewriting the whole file never drops what it already holds.
-    loadOnce(tablePath);
+    mirrorFile(tablePath);
     if (!tableFileExists(tablePath)) {
         createFile(tablePath, newRecord(name, version));
         return;
@@ -134,7 +138,7 @@ bool VersionTable::checkFileVersion(const std::string& savePath, const std::stri
                                     const std::string& version) {
     if (!isPackageRecord(name, version) || !isFileExist(savePath, name)) return false;
     const std::string tablePath = tablePathOf(savePath);
-    loadOnce(tablePath);
+    mirrorFile(tablePath);
     if (!tableFileExists(tablePath)) {
         createFile(tablePath, newRecord(name, version));
         return true;

@@ -32,13 +32,16 @@ public:
     const ROVodi::TableIO& table() const { return m_table; }
 
 private:
-    void loadOnce(const std::string& tablePath);
+    void mirrorFile(const std::string& tablePath);
     void appendRecord(const std::string& tablePath, const ROVodi::TableIO::Row& record);
     void createFile(const std::string& tablePath, const ROVodi::TableIO::Row& record);
     ROVodi::TableIO::Row newRecord(const std::string& name, const std::string& version) const;
 
     Clock m_clock;
     ROVodi::TableIO m_table;
+    // The file m_table mirrors; records of another save path's file must never be
+    // compared against, or rewritten into, this one.
+    std::string m_loadedPath;
 };
 
 // Package names are at most 15 bytes with the extension "pak"; versions are 32 bytes.

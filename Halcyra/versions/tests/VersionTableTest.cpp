@@ -27,9 +27,10 @@ protected:
         std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
     }
-    std::string table() const {
+    std::string table() const { return fileBytes(m_tablePath); }
+    static std::string fileBytes(const std::string& path) {
         std::string bytes;
-        std::FILE* file = std::fopen(m_tablePath.c_str(), "rb");
+        std::FILE* file = std::fopen(path.c_str(), "rb");
         if (!file) return "<missing>";
         char buffer[4096];
         for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
@@ -150,6 +151,34 @@ TEST_F(VersionTableTest, SavingFirstInARunKeepsWhatTheFileHolds) {
     versions.saveFileVersion(m_save, "b.pak", kV3);
     EXPECT_EQ(table(), kHeader + line("a.pak", kV1, "2020-01-02 03:04:05") +
                            line("b.pak", kV3, m_now));
+}
+
+TEST_F(VersionTableTest, AnotherSavePathIsRecordedInItsOwnFile) {
+    writeFile("a.pak", "x");
+    VersionTable versions(clock());
+    ASSERT_TRUE(versions.checkFileVersion(m_save, "a.pak", kV1));
+
+    testing_support::TempDir other;
+    const std::string otherTable = other.path() + "/version.tab";
+    const std::string stored = kHeader + line("b.pak", kV2, "2020-01-02 03:04:05");
+    std::FILE* file = std::fopen(otherTable.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(stored.data(), 1, stored.size(), file);
+    std::fclose(file);
+    std::fclose(std::fopen((other / "a.pak").c_str(), "wb"));
+
+    // The record of a.pak belongs to the first directory: here a.pak is unknown.
+    EXPECT_TRUE(versions.checkFileVersion(other.path(), "a.pak", kV2));
+    EXPECT_EQ(versions.queryFileVersion(other.path(), "a.pak"), kV2);
+    EXPECT_EQ(versions.queryFileVersion(other.path(), "b.pak"), "") << "b.pak is not on disk";
+    versions.saveFileVersion(other.path(), "b.pak", kV3);
+
+    EXPECT_EQ(fileBytes(otherTable), kHeader + line("b.pak", kV3, m_now) + line("a.pak", kV2, m_now));
+    EXPECT_EQ(versions.queryFileVersion(m_save, "a.pak"), kV1);
+    EXPECT_EQ(table(), kHeader + line("a.pak", kV1, m_now));
+    std::fclose(std::fopen((other / "b.pak").c_str(), "wb"));
+    EXPECT_EQ(versions.queryFileVersion(other.path(), "b.pak"), kV3);
+    EXPECT_TRUE(versions.checkFileVersion(other.path(), "a.pak", kV2));
 }
 
 TEST_F(VersionTableTest, ShortRecordIsWidenedWhenUpdated) {
