@@ -67,7 +67,12 @@ public:
                                           ITypeInfo** typeInfo) override {
         if (typeInfo) *typeInfo = nullptr;
         if (item) *item = nullptr;
-        IUnknown* found = m_host && name ? m_host->findItem(name) : nullptr;
+        IUnknown* found = nullptr;
+        try {
+            found = m_host && name ? m_host->findItem(name) : nullptr;
+        } catch (...) {
+            return E_OUTOFMEMORY;
+        }
         if (!found) return TYPE_E_ELEMENTNOTFOUND;
         if (mask & SCRIPTINFO_IUNKNOWN) {
             if (!item) return E_POINTER;
@@ -86,9 +91,14 @@ public:
         EXCEPINFO info{};
         if (SUCCEEDED(error->GetExceptionInfo(&info))) {
             if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-            if (info.bstrDescription) report.description = info.bstrDescription;
-            // Errors raised by a called object may come without a text: name the code.
-            if (report.description.empty()) report.description = describeCode(info.scode);
+            // Copying the text allocates; nothing may be thrown back into the engine.
+            try {
+                if (info.bstrDescription) report.description = info.bstrDescription;
+                // Errors raised by a called object may come without a text: name the code.
+                if (report.description.empty()) report.description = describeCode(info.scode);
+            } catch (...) {
+                report.description.clear();
+            }
             ::SysFreeString(info.bstrDescription);
             ::SysFreeString(info.bstrSource);
             ::SysFreeString(info.bstrHelpFile);
