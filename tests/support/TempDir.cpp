@@ -33,7 +33,9 @@ bool runUnix(const std::string& directory, std::string command, const std::strin
 TempDir::TempDir() {
     char base[MAX_PATH];
     char name[MAX_PATH];
-    if (!GetTempPathA(MAX_PATH, base) || !GetTempFileNameA(base, "tst", 0, name)) {
+    // A longer temporary path is not written into base at all, only its length returned.
+    const DWORD length = GetTempPathA(MAX_PATH, base);
+    if (length == 0 || length > MAX_PATH || !GetTempFileNameA(base, "tst", 0, name)) {
         throw std::runtime_error("no temporary name");
     }
     // GetTempFileName reserves the name as a file; a directory takes its place.
