@@ -92,6 +92,8 @@ TEST(EngineProcess, FindsTheRunningEngineAndItsWindow) {
     ASSERT_TRUE(eventually([&] { return engine.log() == startLine; })) << engine.log();
 
     EXPECT_EQ(findEngineProcess(), engine.id());
+    // The single-instance check skips its own process the same way.
+    EXPECT_EQ(findProcessByName(L"Vistaweaver-Win64-Shipping.exe", engine.id()), 0u);
     const HWND window = findProcessWindow(engine.id());
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(IsWindowVisible(window));
