@@ -15,7 +15,8 @@ std::string joinOpeningBraces(const std::string& text)
 {
     std::string joined;
     joined.reserve(text.size());
-    const std::string memberEnd = " : \n";
+    const std::string colon = " : ";
+    const std::string memberEnd = colon + "\n";
     size_t at = 0;
     while (at < text.size()) {
         const size_t found = text.find(memberEnd, at);
@@ -24,7 +25,7 @@ std::string joinOpeningBraces(const std::string& text)
             break;
         }
         const size_t afterIndent = text.find_first_not_of(' ', found + memberEnd.size());
-        joined.append(text, at, found + 3 - at);  // up to and including " : "
+        joined.append(text, at, found + colon.size() - at);
         if (afterIndent != std::string::npos && (text[afterIndent] == '{' || text[afterIndent] == '[')) {
             at = afterIndent;
         } else {
