@@ -27,14 +27,6 @@ HRESULT TableDispatch::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
-ULONG TableDispatch::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
-
-ULONG TableDispatch::Release() {
-    LONG refs = ::InterlockedDecrement(&m_refs);
-    if (refs == 0) delete this;
-    return static_cast<ULONG>(refs);
-}
-
 HRESULT TableDispatch::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/ComObject.h"
 #include "framework/ComPtr.h"
 #include "framework/Variant.h"
 
@@ -30,7 +31,7 @@ struct DispatchMethod {
     std::function<Variant(const DispatchArgs&)> handler;
 };
 
-class TableDispatch final : public IDispatch {
+class TableDispatch final : public ComObject<IDispatch> {
 public:
     static ComPtr<TableDispatch> create(std::vector<DispatchMethod> methods);
 
@@ -39,8 +40,6 @@ public:
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
@@ -52,9 +51,8 @@ public:
 
 private:
     explicit TableDispatch(std::vector<DispatchMethod> methods);
-    ~TableDispatch() = default;
+    ~TableDispatch() override = default;
 
-    LONG m_refs = 1;
     std::vector<DispatchMethod> m_methods;
     bool m_detached = false;
 };

@@ -6,6 +6,7 @@
 #include <mshtml.h>
 
 #include "framework/Bstr.h"
+#include "framework/ComObject.h"
 #include "framework/Variant.h"
 
 namespace fw {
@@ -14,16 +15,12 @@ namespace fw {
 // the sink of the browser's events. A separate COM object with a back pointer that the
 // dialog clears at teardown, so that late calls from the control never reach a dead
 // dialog.
-class BrowserSite final : public IOleClientSite,
-                          public IOleInPlaceSite,
-                          public IOleInPlaceFrame,
-                          public IDocHostUIHandler,
-                          public IDispatch {
+class BrowserSite final : public ComObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame,
+                                           IDocHostUIHandler, IDispatch> {
 public:
     explicit BrowserSite(HtmlDialog* owner) : m_owner(owner) {}
     void detach() { m_owner = nullptr; }
 
-    // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IOleClientSite)
@@ -42,12 +39,6 @@ public:
         }
         AddRef();
         return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&m_refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0) delete this;
-        return refs;
     }
 
     // IOleClientSite
@@ -192,13 +183,12 @@ public:
     }
 
 private:
-    ~BrowserSite() = default;
-    LONG m_refs = 1;
+    ~BrowserSite() override = default;
     HtmlDialog* m_owner;
 };
 
 // Sink of HTMLDocumentEvents: forwards onclick to the dialog's click map.
-class DocumentClickSink final : public IDispatch {
+class DocumentClickSink final : public ComObject<IDispatch> {
 public:
     explicit DocumentClickSink(HtmlDialog* owner) : m_owner(owner) {}
     void detach() { m_owner = nullptr; }
@@ -212,12 +202,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&m_refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0) delete this;
-        return refs;
     }
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count) *count = 0;
@@ -239,8 +223,7 @@ public:
     }
 
 private:
-    ~DocumentClickSink() = default;
-    LONG m_refs = 1;
+    ~DocumentClickSink() override = default;
     HtmlDialog* m_owner;
 };
 

@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "framework/Bstr.h"
+#include "framework/ComObject.h"
 #include "framework/Dispatch.h"
 
 namespace fw {
@@ -40,7 +41,7 @@ std::wstring describeCode(SCODE code) {
 
 }  // namespace
 
-class ScriptSite final : public IActiveScriptSite {
+class ScriptSite final : public ComObject<IActiveScriptSite> {
 public:
     explicit ScriptSite(ScriptHost* host) : m_host(host) {}
     void detach() { m_host = nullptr; }
@@ -54,12 +55,6 @@ public:
         }
         *object = nullptr;
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ::InterlockedIncrement(&m_refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0) delete this;
-        return refs;
     }
 
     HRESULT STDMETHODCALLTYPE GetLCID(LCID*) override { return E_NOTIMPL; }
@@ -118,8 +113,7 @@ public:
     HRESULT STDMETHODCALLTYPE OnLeaveScript() override { return S_OK; }
 
 private:
-    ~ScriptSite() = default;
-    LONG m_refs = 1;
+    ~ScriptSite() override = default;
     ScriptHost* m_host;
 };
 
