@@ -1,26 +1,17 @@
 #include "utility/TableIO.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 using ROVodi::TableIO;
+using testing_support::readBytes;
 using testing_support::TempDir;
+using testing_support::writeBytes;
 using Row = TableIO::Row;
 
 namespace {
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 const char kVersionHeader[] = "filename\tversion\ttime\tue4Name\tue4Version\r\n";
 

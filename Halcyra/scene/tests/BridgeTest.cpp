@@ -13,7 +13,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
 #include <vector>
 
 namespace {
@@ -77,11 +76,6 @@ const wchar_t kPollUntilStopped[] =
     L"  if (running) sleep(50);\n"
     L"}\n"
     L"log(running + ' ' + external.getCurrentOpenSceneID());\n";
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // "<command line>|<current directory>" once its window is up, then "F5" per key.
 std::string engineLog()

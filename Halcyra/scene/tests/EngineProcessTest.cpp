@@ -12,7 +12,6 @@
 
 #include <windows.h>
 
-#include <fstream>
 #include <string>
 
 namespace {
@@ -51,7 +50,7 @@ protected:
         testing_support::removeTree("C:/Orbelune");
         ASSERT_TRUE(drives.map('D')) << drives.error();
         ASSERT_TRUE(createDirectories("C:/Orbelune"));
-        std::ofstream("C:/Orbelune/disk.dat", std::ios::binary) << "D";
+        writeBytes("C:/Orbelune/disk.dat", "D");
         dataDrive.init();
         ASSERT_EQ("D", dataDrive.drive());
 

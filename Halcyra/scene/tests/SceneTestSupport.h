@@ -3,33 +3,19 @@
 // program, and a message box recorder that answers OK.
 #include "Halcyra/shell/Helpers.h"
 #include "framework/MessageBox.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/Files.h"
 
 #include <windows.h>
 
-#include <fstream>
-#include <functional>
-#include <iterator>
-#include <string>
 #include <vector>
 
 namespace scene_test {
 
-inline std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-// Polls until the condition holds; false after about ten seconds.
-inline bool eventually(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 200; ++i) {
-        if (condition())
-            return true;
-        Sleep(50);
-    }
-    return condition();
-}
+using testing_support::besideThisProgram;
+using testing_support::eventually;
+using testing_support::readBytes;
+using testing_support::writeBytes;
 
 // Ends every engine process, including those the code under test did not start.
 inline void terminateAllEngines()
@@ -42,14 +28,6 @@ inline void terminateAllEngines()
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
     }
-}
-
-// A file beside this test program, such as the engine stand-in.
-inline std::string besideThisProgram(const std::string& name)
-{
-    char module[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, module, MAX_PATH);
-    return getFilePath(module) + "\\" + name;
 }
 
 // Records every message box for the lifetime of the object and answers OK.

@@ -1,29 +1,20 @@
 #include "Halcyra/shell/Helpers.h"
 
+#include "tests/support/Eventually.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
-#include <fstream>
-#include <iterator>
-
+using testing_support::besideThisProgram;
+using testing_support::eventually;
+using testing_support::readBytes;
 using testing_support::TempDir;
 
 namespace {
 
 const char kEngine[] = "Vistaweaver-Win64-Shipping.exe";
-
-std::string besideThisProgram(const std::string& name) {
-    char module[MAX_PATH];
-    std::string path(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 // The executable name the process list shows for the process.
 std::wstring listedName(DWORD processId) {
@@ -36,16 +27,6 @@ std::wstring listedName(DWORD processId) {
     }
     CloseHandle(snapshot);
     return name;
-}
-
-// Polls until the condition holds or about ten seconds have passed.
-template <typename Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 1000; ++i) {
-        if (condition()) return true;
-        Sleep(10);
-    }
-    return condition();
 }
 
 // A copy of the engine stand-in under the given file name, started in its own directory
@@ -66,7 +47,7 @@ public:
     ~StandIn() { stop(); }
 
     DWORD id() const { return m_process.dwProcessId; }
-    std::string log() const { return readFile(m_path + ".log"); }
+    std::string log() const { return readBytes(m_path + ".log"); }
     void stop() {
         if (!m_process.hProcess) return;
         TerminateProcess(m_process.hProcess, 0);

@@ -9,29 +9,19 @@
 
 #include "Halcyra/shell/BrowserFeatures.h"
 #include "framework/UniqueHandle.h"
+#include "tests/support/Eventually.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 namespace {
+
+using testing_support::besideThisProgram;
+using testing_support::eventually;
 
 const wchar_t kMainCaption[] = L"Lumaro";
 const wchar_t kPromptCaption[] = L"\u5173\u95ED\u63D0\u793A";
 const UINT kTrayMessage = WM_USER + 1;
 const int kExitDirect = 1000;
-
-std::string besideThisProgram(const std::string& name) {
-    char module[MAX_PATH];
-    std::string path(module, ::GetModuleFileNameA(nullptr, module, MAX_PATH));
-    return path.substr(0, path.find_last_of('\\') + 1) + name;
-}
-
-template <typename Condition>
-bool eventually(Condition condition, int milliseconds = 20000) {
-    for (int waited = 0; waited < milliseconds; waited += 10) {
-        if (condition()) return true;
-        ::Sleep(10);
-    }
-    return condition();
-}
 
 struct Search {
     DWORD processId;

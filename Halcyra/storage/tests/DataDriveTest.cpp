@@ -1,29 +1,19 @@
 #include "Halcyra/storage/DataDrive.h"
 
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
-
 namespace {
 
 const char kSystemRoot[] = "C:/Orbelune/";
 const char kRecord[] = "C:/Orbelune/disk.dat";
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-void writeBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+using testing_support::readBytes;
+using testing_support::writeBytes;
 
 bool exists(const std::string& path)
 {

@@ -2,6 +2,7 @@
 
 #include "Halcyra/storage/DataDrive.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <regex>
 
 using testing_support::DriveFixture;
@@ -27,11 +26,7 @@ const std::uint64_t kGiB = 1ull << 30;
 // 1000.05 GiB less a little: single precision gives 1000.0, double precision 1000.1.
 const std::uint64_t kSinglePrecisionProbe = 1073795514368ull;
 
-std::string readBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
+using testing_support::readBytes;
 
 std::string letters(const std::vector<FixedDrive>& drives)
 {
