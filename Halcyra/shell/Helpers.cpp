@@ -11,18 +11,16 @@ namespace {
 
 const wchar_t kEngineExecutable[] = L"Vistaweaver-Win64-Shipping.exe";
 
-struct WindowSearch {
+struct WindowVisit {
     DWORD processId;
-    HWND found;
+    const std::function<bool(HWND)>* visit;
 };
 
-BOOL CALLBACK matchProcessWindow(HWND window, LPARAM context) {
-    auto* search = reinterpret_cast<WindowSearch*>(context);
+BOOL CALLBACK visitProcessWindow(HWND window, LPARAM context) {
+    const auto* search = reinterpret_cast<const WindowVisit*>(context);
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) return TRUE;
-    search->found = window;
-    return FALSE;
+    return owner != search->processId || (*search->visit)(window) ? TRUE : FALSE;
 }
 
 }  // namespace
@@ -97,8 +95,16 @@ DWORD findEngineProcess() {
     return findProcessByName(kEngineExecutable);
 }
 
+void forEachProcessWindow(DWORD processId, const std::function<bool(HWND)>& visit) {
+    WindowVisit search = {processId, &visit};
+    EnumWindows(visitProcessWindow, reinterpret_cast<LPARAM>(&search));
+}
+
 HWND findProcessWindow(DWORD processId) {
-    WindowSearch search = {processId, nullptr};
-    EnumWindows(matchProcessWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    forEachProcessWindow(processId, [&found](HWND window) {
+        found = window;
+        return false;
+    });
+    return found;
 }

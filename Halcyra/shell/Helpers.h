@@ -4,6 +4,7 @@
 // creation, and finding the engine application's process and window.
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 // ANSI code page conversions; any failure, or a length of 0 or less, gives empty text.
@@ -24,5 +25,8 @@ bool createParentDirs(const std::string& path);         // createDirectories(get
 DWORD findProcessByName(const wchar_t* exeName, DWORD skippedId = 0);
 // Process id of a running "Vistaweaver-Win64-Shipping.exe" (exact letter case), or 0.
 DWORD findEngineProcess();
+// Calls visit for the process's top-level windows in enumeration order until it returns
+// false. visit must not throw: it runs inside EnumWindows.
+void forEachProcessWindow(DWORD processId, const std::function<bool(HWND)>& visit);
 // First top-level window, in enumeration order, owned by the process; nullptr if none.
 HWND findProcessWindow(DWORD processId);
