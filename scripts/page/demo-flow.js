@@ -90,6 +90,10 @@ if (update.phase === "installed") {
         (runner.fileExists(dataDir("Orbelune\\426\\Vistaweaver-Win64-Shipping.exe")) ? " (present)" : " (MISSING)"));
     say("prerequisites installer ran: " +
         (runner.readFile(dataDir("Orbelune\\UpdateFiles\\UE4PrereqSetup_x64.exe.log")).replace(/\s+$/, "") || "no"));
+    // The launcher reads the installed version at a check, so ask once more.
+    var recheck = flow.updateEngine(demoCatalogue.update);
+    say("checked again: " + recheck.message + " (installed " + recheck.local + ", server " + recheck.server + ")");
+    if (recheck.phase !== "current") trouble("second engine check: " + recheck.phase);
 } else {
     trouble("engine update: " + update.phase);
 }
