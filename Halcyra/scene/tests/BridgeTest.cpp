@@ -5,6 +5,7 @@
 #include "Halcyra/shell/Helpers.h"
 #include "framework/MessageBox.h"
 #include "framework/ScriptHost.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -160,20 +161,19 @@ TEST_F(SceneBridge, PageOpensASceneAndTheLauncherEndsItsEngineOnly)
     PROCESS_INFORMATION foreign = {};
     ASSERT_TRUE(CreateProcessA(nullptr, &foreignCommand[0], nullptr, nullptr, FALSE, 0, nullptr,
                                elsewhere.path().c_str(), &startup, &foreign));
-    CloseHandle(foreign.hThread);
-    HANDLE oursHandle = OpenProcess(SYNCHRONIZE, FALSE, ours);
-    ASSERT_NE(nullptr, oursHandle);
+    const fw::UniqueHandle foreignThread(foreign.hThread);
+    const fw::UniqueHandle foreignProcess(foreign.hProcess);
+    const fw::UniqueHandle oursProcess(OpenProcess(SYNCHRONIZE, FALSE, ours));
+    ASSERT_TRUE(oursProcess);
 
     dlg.stopAllWork();
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(oursHandle, 10000));
-    CloseHandle(oursHandle);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreign.hProcess, 300));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(oursProcess.get(), 10000));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreignProcess.get(), 300));
     run(L"log(external.isVistaweaverRunning() + ' ' + external.getCurrentOpenSceneID());");
     EXPECT_EQ(L"true 57", host.logLines().back());
 
-    TerminateProcess(foreign.hProcess, 0);
-    WaitForSingleObject(foreign.hProcess, 10000);
-    CloseHandle(foreign.hProcess);
+    TerminateProcess(foreignProcess.get(), 0);
+    WaitForSingleObject(foreignProcess.get(), 10000);
     run(kPollUntilStopped);
     EXPECT_EQ(L"false 0", host.logLines().back());
 }

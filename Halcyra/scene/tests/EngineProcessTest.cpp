@@ -5,6 +5,7 @@
 #include "Halcyra/shell/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -33,12 +34,8 @@ bool exists(const std::string& path)
 
 bool processEnded(DWORD processId)
 {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (!process)
-        return true;
-    const bool ended = WaitForSingleObject(process, 5000) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return ended;
+    const fw::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return !process || WaitForSingleObject(process.get(), 5000) == WAIT_OBJECT_0;
 }
 
 // Data drive D with its scene directory, the drive record on C:, and the page's
@@ -229,10 +226,11 @@ TEST_F(EngineProcessTest, TerminateEndsOnlyTheRecordedEngine)
     std::string command = std::string(kDataEngineDir) + "/" + kEngineName;
     ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                                &startup, &foreign));
-    CloseHandle(foreign.hThread);
+    const fw::UniqueHandle foreignThread(foreign.hThread);
+    const fw::UniqueHandle foreignProcess(foreign.hProcess);
     EXPECT_TRUE(eventually([this] { return engine.isRunning(); }));
     engine.terminate();
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreign.hProcess, 200));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreignProcess.get(), 200));
 
     // Two starts: the first keeps running unrecorded, the second is the one ended.
     engine.init(scene, dataDrive);
@@ -243,12 +241,10 @@ TEST_F(EngineProcessTest, TerminateEndsOnlyTheRecordedEngine)
     ASSERT_NE(first, second);
     engine.terminate();
     EXPECT_TRUE(processEnded(second));
-    HANDLE firstProcess = OpenProcess(SYNCHRONIZE, FALSE, first);
-    ASSERT_NE(nullptr, firstProcess);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(firstProcess, 200));
-    CloseHandle(firstProcess);
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreign.hProcess, 0));
-    CloseHandle(foreign.hProcess);
+    const fw::UniqueHandle firstProcess(OpenProcess(SYNCHRONIZE, FALSE, first));
+    ASSERT_TRUE(firstProcess);
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(firstProcess.get(), 200));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreignProcess.get(), 0));
 }
 
 TEST_F(EngineProcessTest, LongExtraParametersReachTheEngineWhole)

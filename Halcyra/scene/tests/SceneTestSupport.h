@@ -3,6 +3,7 @@
 // program, and a message box recorder that answers OK.
 #include "Halcyra/shell/Helpers.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
 
@@ -21,12 +22,11 @@ using testing_support::writeBytes;
 inline void terminateAllEngines()
 {
     for (DWORD id = findEngineProcess(); id != 0; id = findEngineProcess()) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        const fw::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (!process)
             return;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
+        TerminateProcess(process.get(), 0);
+        WaitForSingleObject(process.get(), 5000);
     }
 }
 

@@ -1,5 +1,6 @@
 #include "Halcyra/shell/Helpers.h"
 
+#include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
@@ -18,14 +19,13 @@ const char kEngine[] = "Vistaweaver-Win64-Shipping.exe";
 
 // The executable name the process list shows for the process.
 std::wstring listedName(DWORD processId) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    const fw::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof(entry);
     std::wstring name;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (entry.th32ProcessID == processId) name = entry.szExeFile;
     }
-    CloseHandle(snapshot);
     return name;
 }
 

@@ -1,5 +1,7 @@
 #include "tests/support/DriveFixture.h"
 
+#include "framework/UniqueHandle.h"
+
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -56,15 +58,16 @@ TEST(DriveFixture, TmpfsDriveHasItsSizeAndFillsUp) {
     ASSERT_TRUE(GetDiskFreeSpaceExA("F:\\", &available, &total, nullptr));
     EXPECT_EQ(total.QuadPart, 1u << 20);
 
-    HANDLE file = CreateFileA("F:\\big", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    const fw::UniqueHandle file(CreateFileA("F:\\big", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_TRUE(file);
     const std::string block(64 * 1024, 'x');
     DWORD written = 0;
     bool full = false;
     for (int i = 0; i < 32 && !full; ++i) {
-        full = !WriteFile(file, block.data(), DWORD(block.size()), &written, nullptr) || written < block.size();
+        full = !WriteFile(file.get(), block.data(), DWORD(block.size()), &written, nullptr) || written < block.size();
     }
-    CloseHandle(file);
+    // Read before anything else can set it.
+    const DWORD error = GetLastError();
     EXPECT_TRUE(full);
-    EXPECT_EQ(GetLastError(), DWORD(ERROR_DISK_FULL));
+    EXPECT_EQ(error, DWORD(ERROR_DISK_FULL));
 }
