@@ -4,6 +4,7 @@
 
 #include <dispex.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -132,4 +133,20 @@ TEST(TableDispatch, OffersOnlyIDispatch) {
     EXPECT_TRUE(unknown);
     fw::ComPtr<IDispatchEx> ex = table.query<IDispatchEx>();
     EXPECT_FALSE(ex);
+}
+
+TEST(TableDispatch, LivesUntilItsLastReferenceIsReleased) {
+    auto capture = std::make_shared<int>(0);
+    const std::weak_ptr<int> watch = capture;
+    std::vector<fw::DispatchMethod> methods;
+    methods.push_back({L"keep", 0, [capture](const fw::DispatchArgs&) { return fw::Variant(); }});
+    capture.reset();
+
+    auto table = fw::TableDispatch::create(std::move(methods));
+    IDispatch* client = table.get();
+    EXPECT_EQ(2u, client->AddRef());
+    table.reset();
+    EXPECT_FALSE(watch.expired()) << "the client's reference keeps the table";
+    EXPECT_EQ(0u, client->Release());
+    EXPECT_TRUE(watch.expired());
 }
