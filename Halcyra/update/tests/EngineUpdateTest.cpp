@@ -134,10 +134,11 @@ protected:
         return result;
     }
     // The page's check, with the server's directory as base URL. Every check gets a
-    // server of its own: under Wine the listening socket of the test's server has been seen
-    // to stop accepting after an installation in the same process (accept fails with
-    // ERROR_OPERATION_ABORTED), which would fail the following check for a reason that is
-    // not the update's.
+    // server of its own. Measured under Wine 8.0: once an installation has changed the
+    // current directory on its worker and started the prerequisites there, and TearDown
+    // has changed it back, the next installation's change of directory closes a handle
+    // that by then belongs to a server made at the start of the following test (its
+    // accept fails with ERROR_OPERATION_ABORTED). A server made later is not hit.
     bool check()
     {
         server.reset(new HttpTestServer);
