@@ -167,7 +167,7 @@ void DownloadManager::stopDownloads()
     closeFinishedThreads();
 }
 
-void DownloadManager::setEngineArchiveHandler(std::function<void()> handler)
+void DownloadManager::setEngineArchiveHandler(std::function<void(bool)> handler)
 {
     m_engineArchiveHandler = std::move(handler);
 }

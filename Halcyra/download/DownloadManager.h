@@ -64,7 +64,8 @@ public:
 
     // Runs on the worker of a finished engine archive, after its extraction and before
     // its task leaves the table. Nothing by default.
-    void setEngineArchiveHandler(std::function<void()> handler);
+    // The argument says whether the extractor ran and reported success.
+    void setEngineArchiveHandler(std::function<void(bool extracted)> handler);
 
     // Reconnection pauses start at firstMs and double up to maxMs (tests shorten them).
     void setReconnectPauses(unsigned firstMs, unsigned maxMs);
@@ -102,5 +103,5 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<unsigned> m_firstPauseMs;
     std::atomic<unsigned> m_maxPauseMs;
-    std::function<void()> m_engineArchiveHandler;  // set before downloads start
+    std::function<void(bool)> m_engineArchiveHandler;  // set before downloads start
 };

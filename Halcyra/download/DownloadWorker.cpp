@@ -282,10 +282,14 @@ void DownloadWorker::extract()
 {
     const std::string command =
         extractorCommand(m_manager.m_dataDrive.systemRoot(), m_finalPath, m_manager.unCompressPath());
-    if (!runExtractor(command))
+    unsigned long exitCode = 0;
+    const bool started = runExtractor(command, &exitCode);
+    if (!started)
         showMessage(kExtractFailedText, m_manager.m_dataDrive.drive(), kExtractFailedCaption);
+    // The installation learns whether the archive really came out whole: installing after
+    // a failed extraction would record the new version over the old engine files.
     if (m_finalPath.find(kEngineArchive) != std::string::npos && m_manager.m_engineArchiveHandler)
-        m_manager.m_engineArchiveHandler();
+        m_manager.m_engineArchiveHandler(started && exitCode == 0);
 }
 
 void DownloadWorker::reportProgress()

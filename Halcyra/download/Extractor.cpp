@@ -24,7 +24,7 @@ std::string extractorCommand(const std::string& systemRoot, const std::string& a
     return command;
 }
 
-bool runExtractor(const std::string& command)
+bool runExtractor(const std::string& command, unsigned long* exitCode)
 {
     if (command.empty()) return false;
     std::vector<char> commandLine(command.begin(), command.end());
@@ -41,5 +41,8 @@ bool runExtractor(const std::string& command)
     const fw::UniqueHandle processHandle(process.hProcess);
     const fw::UniqueHandle threadHandle(process.hThread);
     WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    if (exitCode)
+        *exitCode = GetExitCodeProcess(processHandle.get(), &code) ? code : STILL_ACTIVE;
     return true;
 }

@@ -8,4 +8,5 @@ std::string extractorCommand(const std::string& systemRoot, const std::string& a
                              const std::string& targetDir);
 
 // Runs the command hidden and waits for it to end; false when it cannot be started.
-bool runExtractor(const std::string& command);
+// exitCode, when given, receives the extractor's exit code (0: everything extracted).
+bool runExtractor(const std::string& command, unsigned long* exitCode = nullptr);

@@ -94,7 +94,12 @@ bool isBelowRoot(const std::string& dir)
 EngineUpdate::EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads)
     : m_dataDrive(dataDrive), m_downloads(downloads)
 {
-    m_downloads.setEngineArchiveHandler([this] { installEngineUpdate(); });
+    // An archive that did not come out whole installs nothing: its version file would claim
+    // an engine that is not there, and the next check would not offer the update again.
+    m_downloads.setEngineArchiveHandler([this](bool extracted) {
+        if (extracted)
+            installEngineUpdate();
+    });
 }
 
 EngineUpdate::~EngineUpdate()

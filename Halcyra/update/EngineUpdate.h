@@ -10,7 +10,8 @@ class DownloadManager;
 
 class EngineUpdate {
 public:
-    // Registers the installation as the downloads' engine-archive hand-over.
+    // Registers the installation as the downloads' engine-archive hand-over, for archives
+    // that the extractor unpacked without error.
     EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads);
     // Stops the downloads first: their workers may be installing through this object.
     ~EngineUpdate();

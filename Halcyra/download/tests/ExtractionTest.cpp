@@ -90,11 +90,13 @@ TEST_F(ExtractionTest, EngineArchiveIsHandedOverWhileItsTaskIsRunning)
     int handovers = 0;
     bool taskPresent = false;
     bool extracted = false;
-    downloads.setEngineArchiveHandler([&] {
+    bool reported = false;
+    downloads.setEngineArchiveHandler([&](bool extractorSucceeded) {
         ++handovers;
         DownloadTask task;
         taskPresent = downloads.findTask("Vistaweaver.7z", task);
         extracted = exists("D:/un/top.txt");
+        reported = extractorSucceeded;
     });
     ASSERT_EQ(0, downloads.download(server.url("/update/Other.7z")));
     ASSERT_TRUE(waitForIdle());
@@ -105,4 +107,5 @@ TEST_F(ExtractionTest, EngineArchiveIsHandedOverWhileItsTaskIsRunning)
     EXPECT_EQ(1, handovers);
     EXPECT_TRUE(taskPresent);
     EXPECT_TRUE(extracted);
+    EXPECT_TRUE(reported);
 }

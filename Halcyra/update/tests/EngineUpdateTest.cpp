@@ -347,3 +347,35 @@ TEST_F(EngineUpdateTest, TargetThatCannotBeWrittenStopsTheInstallation)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
+{
+    files::write(kInstalledVersion, "2020010100");
+    // Left by an earlier installation that stopped; not part of this update.
+    files::write(kExtracted + "Leftover.dat", "old");
+
+    // No extractor at all: the download worker says so.
+    DeleteFileA((kSystemRoot + "7z.exe").c_str());
+    serveArchive({{"Launcher.dat", "data"}});
+    EXPECT_TRUE(check());
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    const std::vector<fw::MessageBoxCall> shown = messages();
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].caption, L"文件解压出错");
+
+    // An extractor that fails on a damaged archive.
+    ASSERT_TRUE(CopyFileA(besideTests("7z.exe").c_str(), (kSystemRoot + "7z.exe").c_str(), FALSE));
+    archive.body = std::make_shared<std::string>(files::pattern(4096));
+    EXPECT_TRUE(check());
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
+    EXPECT_FALSE(files::exists(kSystemRoot + "Leftover.dat"));
+    EXPECT_EQ(files::read(kExtracted + "Leftover.dat"), "old");
+    EXPECT_FALSE(files::exists(kSystemRoot + "Launcher.dat"));
+    EXPECT_EQ(messages().size(), 1u);
+}
+
+}  // namespace
