@@ -57,7 +57,6 @@ void CHalcyraDlg::stopAllWork() {
     // 2. the stop flag is raised and the download task table drains;
     // 3. the handles of finished download workers are closed;
     // 4. the engine this launcher started is ended.
-    // Each subsystem adds its step here when it is wired in.
     m_driveMove.waitForEnd();
     m_downloads.stopDownloads();
     m_engine.terminate();
