@@ -25,14 +25,6 @@ const int kExists = 0;
 // file, made a move of many small files several times slower under Wine.
 const DWORD kCopyBlock = 1 << 16;
 
-struct FindTraits {
-    using Value = HANDLE;
-    static Value invalid() { return INVALID_HANDLE_VALUE; }
-    static bool isValid(Value v) { return v != INVALID_HANDLE_VALUE; }
-    static void close(Value v) { FindClose(v); }
-};
-using FindHandle = fw::UniqueResource<FindTraits>;
-
 fw::UniqueHandle openFile(const std::string& path, DWORD access, DWORD share,
                           DWORD disposition)
 {
@@ -109,7 +101,7 @@ void listFilesRecursive(const std::string& dir, std::vector<std::string>& files)
     const std::string dirPrefix = endsInSeparator ? dir : dir + "\\";
 
     WIN32_FIND_DATAA entry;
-    FindHandle find(FindFirstFileA((filePrefix + "*").c_str(), &entry));
+    fw::UniqueFindHandle find(FindFirstFileA((filePrefix + "*").c_str(), &entry));
     if (!find)
         return;
     do {
