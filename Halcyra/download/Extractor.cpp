@@ -1,11 +1,10 @@
 #include "Halcyra/download/Extractor.h"
 
-#include "framework/UniqueHandle.h"
+#include "Halcyra/shell/Helpers.h"
 
 #include <windows.h>
 
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -26,23 +25,5 @@ std::string extractorCommand(const std::string& systemRoot, const std::string& a
 
 bool runExtractor(const std::string& command, unsigned long* exitCode)
 {
-    if (command.empty()) return false;
-    std::vector<char> commandLine(command.begin(), command.end());
-    commandLine.push_back('\0');  // CreateProcessA may write into it
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return false;
-    const fw::UniqueHandle processHandle(process.hProcess);
-    const fw::UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
-    DWORD code = 0;
-    if (exitCode)
-        *exitCode = GetExitCodeProcess(processHandle.get(), &code) ? code : STILL_ACTIVE;
-    return true;
+    return !command.empty() && runAndWait(command, SW_HIDE, exitCode);
 }

@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -76,6 +77,26 @@ std::string getFileExtension(const std::string& name) {
     const std::string::size_type dot = name.rfind('.');
     if (dot == std::string::npos) return std::string();
     return name.substr(dot + 1);
+}
+
+bool runAndWait(const std::string& commandLine, WORD show, unsigned long* exitCode) {
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');  // CreateProcessA may write into it
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    const fw::UniqueHandle processHandle(process.hProcess);
+    const fw::UniqueHandle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.get(), INFINITE);
+    DWORD code = 0;
+    if (exitCode) *exitCode = GetExitCodeProcess(processHandle.get(), &code) ? code : STILL_ACTIVE;
+    return true;
 }
 
 DWORD findProcessByName(const wchar_t* exeName, DWORD skippedId) {

@@ -1,7 +1,8 @@
 #pragma once
 // Small stateless helpers shared by the launcher's subsystems: conversion between the
 // browser's UTF-16 text and the launcher's ANSI code page text, path splitting, directory
-// creation, and finding the engine application's process and window.
+// creation, running a program to its end, and finding the engine application's process
+// and window.
 #include <windows.h>
 
 #include <functional>
@@ -19,6 +20,11 @@ std::string getFileName(const std::string& path);       // after the last separa
 std::string getFileExtension(const std::string& name);  // after the last '.', or ""
 bool createDirectories(const std::string& path);        // true when the directory exists at the end
 bool createParentDirs(const std::string& path);         // createDirectories(getFilePath(path))
+
+// Runs the command line with its window shown as show says (SW_HIDE, SW_SHOW) and waits
+// for it to end; false when it cannot be started. exitCode, when given, receives its exit
+// code.
+bool runAndWait(const std::string& commandLine, WORD show, unsigned long* exitCode = nullptr);
 
 // Id of the first process named exactly exeName (letter case included) other than
 // skippedId; 0 if there is none. Process id 0 is the idle process, so 0 skips nothing.

@@ -2,10 +2,10 @@
 
 #include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/download/FileQueries.h"
+#include "Halcyra/shell/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/update/EngineExit.h"
 #include "Halcyra/update/FileReplace.h"
-#include "framework/UniqueHandle.h"
 
 #include <windows.h>
 #include <io.h>
@@ -63,22 +63,8 @@ bool isPrerequisitesInstaller(const std::string& path)
 void runInstaller(const std::string& path)
 {
     const std::string command = path + kInstallerArguments;
-    if (command.size() >= kMaxCommandLine)
-        return;
-    std::vector<char> commandLine(command.begin(), command.end());
-    commandLine.push_back('\0');  // CreateProcessA may write into it
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOW;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return;
-    const fw::UniqueHandle processHandle(process.hProcess);
-    const fw::UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    if (command.size() < kMaxCommandLine)
+        runAndWait(command, SW_SHOW);
 }
 
 // True for a directory below a drive's root. The installation moves away everything
