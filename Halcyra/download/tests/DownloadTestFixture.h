@@ -5,8 +5,6 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 #include "tests/support/DriveFixture.h"
-#include "tests/support/Eventually.h"
-#include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +12,11 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <vector>
-
-using testing_support::readBytes;
-using testing_support::writeBytes;
 
 class DownloadTest : public ::testing::Test {
 protected:
@@ -52,22 +48,36 @@ protected:
     }
 
     // Waits until the task table is empty; false after timeoutMs.
-    bool waitForIdle(int timeoutMs = 60000)
+    bool waitForIdle(DWORD timeoutMs = 60000)
     {
-        return testing_support::eventually([this] { return downloads.taskCount() == 0; }, timeoutMs);
+        const DWORD start = GetTickCount();
+        while (downloads.taskCount() != 0) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(10);
+        }
+        return true;
     }
 
     // Waits until the task has reported at least `received` bytes.
-    bool waitForReceived(const std::string& name, std::uint32_t received, int timeoutMs = 30000)
+    bool waitForReceived(const std::string& name, std::uint32_t received, DWORD timeoutMs = 30000)
     {
-        return testing_support::eventually(
-            [&] {
-                DownloadTask task;
+        const DWORD start = GetTickCount();
+        for (;;) {
+            DownloadTask task;
+            if (downloads.findTask(name, task) && !task.progress.empty()) {
                 unsigned long got = 0;
-                return downloads.findTask(name, task) &&
-                       std::sscanf(task.progress.c_str(), "%*f|%*f|%lu|", &got) == 1 && got >= received;
-            },
-            timeoutMs);
+                if (std::sscanf(task.progress.c_str(), "%*f|%*f|%lu|", &got) == 1 && got >= received)
+                    return true;
+            }
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(5);
+        }
+    }
+
+    static std::string readFile(const std::string& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
     // Equal byte strings; on failure the sizes and the first differing offset, not the bytes.
@@ -78,6 +88,12 @@ protected:
         while (offset < expected.size() && offset < actual.size() && expected[offset] == actual[offset]) ++offset;
         return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got "
                                              << actual.size() << ", first difference at " << offset;
+    }
+
+    static void writeFile(const std::string& path, const std::string& content)
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file << content;
     }
 
     static bool exists(const std::string& path)
