@@ -2,12 +2,11 @@
 // (the system's JScript engine) through the launcher's script bridge.
 #include "Halcyra/shell/HalcyraDlg.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "framework/MessageBox.h"
@@ -16,11 +15,6 @@
 namespace {
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::string readFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -91,7 +85,7 @@ TEST_F(DownloadBridge, PagePollsADownloadUntilItIsFinished) {
                                                 L"true", L"",         L"true",      L"true",
                                                 L"-1"};
     EXPECT_EQ(host.logLines(), expected);
-    EXPECT_EQ(*reply.body, readFile("D:/Orbelune/Download/pkg.bin"));
+    EXPECT_EQ(*reply.body, testing_support::readBytes("D:/Orbelune/Download/pkg.bin"));
     EXPECT_TRUE(exists("D:/Orbelune/Scenes"));
     EXPECT_EQ(0, messages);
 }
@@ -123,5 +117,5 @@ TEST_F(DownloadBridge, ClearDownloadStopsTheTasksAndLetsLaterOnesRun) {
     // Stopped before any byte: kept for a later resume.
     EXPECT_TRUE(exists("D:/dl/a.bin~"));
     EXPECT_TRUE(exists("D:/dl/sub/b.bin~"));
-    EXPECT_EQ(*small.body, readFile("D:/dl/c.bin"));
+    EXPECT_EQ(*small.body, testing_support::readBytes("D:/dl/c.bin"));
 }

@@ -57,7 +57,7 @@ TEST_F(DownloadTest, ProgressBeforeTheFirstBlockAndForUnknownNames)
     EXPECT_EQ("", downloads.getDownloadProgressInfo(""));
 
     // A file put there by anything else counts as finished.
-    writeFile(dl("other.bin"), "x");
+    writeBytes(dl("other.bin"), "x");
     EXPECT_EQ(1.0f, downloads.getDownloadProgress("other.bin"));
     EXPECT_EQ("1.0|0|0|0", downloads.getDownloadProgressInfo("other.bin"));
 }
@@ -92,7 +92,7 @@ TEST_F(DownloadTest, ProgressStaysBelowOneUntilTheFileIsInPlace)
     EXPECT_GT(reports, 2);
     EXPECT_EQ(1.0f, downloads.getDownloadProgress("data.bin"));
     EXPECT_EQ("1.0|0|0|0", downloads.getDownloadProgressInfo("data.bin"));
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("data.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("data.bin"))));
     EXPECT_FALSE(exists(dl("data.bin~")));
     EXPECT_FALSE(exists(dl("data.bintd")));
 }
@@ -106,7 +106,7 @@ TEST_F(DownloadTest, TaskNamesComeFromTheEndOfTheUrl)
 
     ASSERT_EQ(0, downloads.download(server.url("/a/b.zip")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*reply.body, readFile(dl("b.zip"))));
+    EXPECT_TRUE(sameBytes(*reply.body, readBytes(dl("b.zip"))));
 
     // The query stays part of the name; such a file cannot be created.
     ASSERT_EQ(0, downloads.download(server.url("/f.zip?x=1")));

@@ -5,6 +5,7 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +13,13 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
+
+using testing_support::readBytes;
+using testing_support::writeBytes;
 
 class DownloadTest : public ::testing::Test {
 protected:
@@ -74,12 +77,6 @@ protected:
         }
     }
 
-    static std::string readFile(const std::string& path)
-    {
-        std::ifstream file(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-
     // Equal byte strings; on failure the sizes and the first differing offset, not the bytes.
     static ::testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual)
     {
@@ -88,12 +85,6 @@ protected:
         while (offset < expected.size() && offset < actual.size() && expected[offset] == actual[offset]) ++offset;
         return ::testing::AssertionFailure() << "expected " << expected.size() << " bytes, got "
                                              << actual.size() << ", first difference at " << offset;
-    }
-
-    static void writeFile(const std::string& path, const std::string& content)
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << content;
     }
 
     static bool exists(const std::string& path)

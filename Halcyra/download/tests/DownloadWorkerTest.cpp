@@ -45,11 +45,11 @@ TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
     EXPECT_FALSE(exists(dl("f.bin")));
     // A block cut off by the stall is not counted; it is asked for again.
     const ResumeRecord kept = readResumeRecord(dl("f.bintd"));
-    EXPECT_EQ(8u, readFile(dl("f.bintd")).size());
+    EXPECT_EQ(8u, readBytes(dl("f.bintd")).size());
     EXPECT_EQ(kSize, kept.total);
     ASSERT_GE(kept.received, kCut / 2);
     ASSERT_LT(kept.received, kSize);
-    EXPECT_TRUE(sameBytes(body->substr(0, kept.received), readFile(dl("f.bin~"))));
+    EXPECT_TRUE(sameBytes(body->substr(0, kept.received), readBytes(dl("f.bin~"))));
 
     // The next attempt reports the recorded fraction before any new byte arrives.
     HttpReply silent = fullReply(body);
@@ -67,7 +67,7 @@ TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
     server.setReply("/f.bin", fullReply(body));
     ASSERT_EQ(0, downloads.download(server.url("/f.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("f.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("f.bin"))));
     EXPECT_FALSE(exists(dl("f.bin~")));
     EXPECT_FALSE(exists(dl("f.bintd")));
     const auto requests = server.requests("/f.bin");
@@ -93,12 +93,12 @@ TEST_F(DownloadTest, StartsAfreshWhenThePartialFileDoesNotMatch)
         {"short record", stale, record(kSize, kCut).substr(0, 5)},
     };
     for (const Case& c : cases) {
-        writeFile(dl("g.bin~"), c.partial);
-        writeFile(dl("g.bintd"), c.record);
+        writeBytes(dl("g.bin~"), c.partial);
+        writeBytes(dl("g.bintd"), c.record);
         const std::size_t requestsBefore = server.requestCount("/g.bin");
         ASSERT_EQ(0, downloads.download(server.url("/g.bin"))) << c.what;
         ASSERT_TRUE(waitForIdle()) << c.what;
-        EXPECT_TRUE(sameBytes(*body, readFile(dl("g.bin")))) << c.what;
+        EXPECT_TRUE(sameBytes(*body, readBytes(dl("g.bin")))) << c.what;
         const auto requests = server.requests("/g.bin");
         ASSERT_EQ(requestsBefore + 1, requests.size()) << c.what;
         EXPECT_EQ("", requests.back().range) << c.what;
@@ -111,31 +111,31 @@ TEST_F(DownloadTest, ResumeNeverProducesADifferentFile)
     const std::string valid = body->substr(0, kCut);
 
     // Bytes behind the recorded count were never confirmed.
-    writeFile(dl("h.bin~"), valid + "garbage behind the recorded count");
-    writeFile(dl("h.bintd"), record(kSize, kCut));
+    writeBytes(dl("h.bin~"), valid + "garbage behind the recorded count");
+    writeBytes(dl("h.bintd"), record(kSize, kCut));
     server.setReply("/h.bin", fullReply(body));
     ASSERT_EQ(0, downloads.download(server.url("/h.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("h.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("h.bin"))));
     EXPECT_EQ("bytes=102400-", server.requests("/h.bin").back().range);
 
     // A server that ignores the range sends the whole file: start again with it.
     HttpReply ignoring = fullReply(body);
     ignoring.honourRange = false;
     server.setReply("/i.bin", ignoring);
-    writeFile(dl("i.bin~"), valid);
-    writeFile(dl("i.bintd"), record(kSize, kCut));
+    writeBytes(dl("i.bin~"), valid);
+    writeBytes(dl("i.bintd"), record(kSize, kCut));
     ASSERT_EQ(0, downloads.download(server.url("/i.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("i.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("i.bin"))));
 
     // Recorded as complete (ended before the rename): finished without asking for bytes.
     server.setReply("/j.bin", fullReply(body));
-    writeFile(dl("j.bin~"), *body);
-    writeFile(dl("j.bintd"), record(kSize, kSize));
+    writeBytes(dl("j.bin~"), *body);
+    writeBytes(dl("j.bintd"), record(kSize, kSize));
     ASSERT_EQ(0, downloads.download(server.url("/j.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("j.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("j.bin"))));
     const auto requests = server.requests("/j.bin");
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ("", requests[0].range);
@@ -163,7 +163,7 @@ TEST_F(DownloadTest, ResponsesWithoutAUsableLength)
     server.setReply("/u.bin", unsized);
     ASSERT_EQ(0, downloads.download(server.url("/u.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*unsized.body, readFile(dl("u.bin"))));
+    EXPECT_TRUE(sameBytes(*unsized.body, readBytes(dl("u.bin"))));
     EXPECT_FALSE(exists(dl("u.bintd")));
 
     // No Content-Length and cut off: it cannot be resumed, so nothing is kept.
@@ -180,7 +180,7 @@ TEST_F(DownloadTest, ResponsesWithoutAUsableLength)
     ASSERT_EQ(0, downloads.download(server.url("/z.bin")));
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(exists(dl("z.bin")));
-    EXPECT_EQ("", readFile(dl("z.bin")));
+    EXPECT_EQ("", readBytes(dl("z.bin")));
     EXPECT_TRUE(messages().empty());
 }
 
@@ -192,7 +192,7 @@ TEST_F(DownloadTest, BodyEndingEarlyIsRequestedAgainFromWhereItEnded)
     server.setHandler("/k.bin", sequence({early, fullReply(body)}));
     ASSERT_EQ(0, downloads.download(server.url("/k.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("k.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("k.bin"))));
     const auto requests = server.requests("/k.bin");
     ASSERT_EQ(2u, requests.size());
     EXPECT_EQ("bytes=50000-", requests[1].range);
@@ -204,7 +204,7 @@ TEST_F(DownloadTest, BodyEndingEarlyIsRequestedAgainFromWhereItEnded)
     server.setHandler("/l.bin", sequence({wrong, rest}));
     ASSERT_EQ(0, downloads.download(server.url("/l.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*rest.body, readFile(dl("l.bin"))));
+    EXPECT_TRUE(sameBytes(*rest.body, readBytes(dl("l.bin"))));
     EXPECT_EQ("bytes=307200-", server.requests("/l.bin").back().range);
     EXPECT_TRUE(messages().empty());
 }
@@ -227,8 +227,8 @@ TEST_F(DownloadTest, GivesUpAfterTwentyFailedReconnections)
     EXPECT_EQ(L"url:" + std::wstring(url.begin(), url.end()), shown[0].text);
     EXPECT_EQ(L"网络地址已尝试数次无法打开", shown[0].caption);
     // Kept for a later resume.
-    EXPECT_TRUE(sameBytes(body->substr(0, kCut), readFile(dl("m.bin~"))));
-    EXPECT_EQ(record(kSize, kCut), readFile(dl("m.bintd")));
+    EXPECT_TRUE(sameBytes(body->substr(0, kCut), readBytes(dl("m.bin~"))));
+    EXPECT_EQ(record(kSize, kCut), readBytes(dl("m.bintd")));
 }
 
 TEST_F(DownloadTest, StopsPromptlyDuringAReconnectionSeries)
@@ -246,7 +246,7 @@ TEST_F(DownloadTest, StopsPromptlyDuringAReconnectionSeries)
     downloads.clearDownload();
     EXPECT_LT(GetTickCount() - before, 1500u);
     EXPECT_TRUE(messages().empty());
-    EXPECT_EQ(record(kSize, kCut), readFile(dl("n.bintd")));
+    EXPECT_EQ(record(kSize, kCut), readBytes(dl("n.bintd")));
 }
 
 TEST_F(DownloadTest, WriteFailureOnAFullDriveKeepsThePartialDownload)
@@ -268,14 +268,14 @@ TEST_F(DownloadTest, WriteFailureOnAFullDriveKeepsThePartialDownload)
     const ResumeRecord kept = readResumeRecord("E:/dl/big.bintd");
     EXPECT_EQ(body->size(), kept.total);
     EXPECT_GT(kept.received, 0u);
-    const std::string partial = readFile("E:/dl/big.bin~");
+    const std::string partial = readBytes("E:/dl/big.bin~");
     ASSERT_GE(partial.size(), kept.received);
     EXPECT_TRUE(sameBytes(body->substr(0, kept.received), partial.substr(0, kept.received)));
 }
 
 TEST_F(DownloadTest, PartialFileThatCannotBeCreated)
 {
-    writeFile(dl("blocked"), "a file where a directory should be");
+    writeBytes(dl("blocked"), "a file where a directory should be");
     HttpReply reply;
     reply.body = HttpReply::makeBody(1000);
     server.setReply("/p.bin", reply);
@@ -290,13 +290,13 @@ TEST_F(DownloadTest, PartialFileThatCannotBeCreated)
 
 TEST_F(DownloadTest, FinishedFileReplacesAnExistingOne)
 {
-    writeFile(dl("q.bin"), "an older, longer version of the file that is replaced");
+    writeBytes(dl("q.bin"), "an older, longer version of the file that is replaced");
     HttpReply reply;
     reply.body = HttpReply::makeBody(20);
     server.setReply("/q.bin", reply);
     ASSERT_EQ(0, downloads.download(server.url("/q.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*reply.body, readFile(dl("q.bin"))));
+    EXPECT_TRUE(sameBytes(*reply.body, readBytes(dl("q.bin"))));
 }
 
 TEST_F(DownloadTest, ServerSlowToAnswerIsWaitedFor)
@@ -308,6 +308,6 @@ TEST_F(DownloadTest, ServerSlowToAnswerIsWaitedFor)
     });
     ASSERT_EQ(0, downloads.download(server.url("/s.bin")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*body, readFile(dl("s.bin"))));
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("s.bin"))));
     EXPECT_EQ(1u, server.requestCount("/s.bin"));
 }

@@ -15,7 +15,7 @@ protected:
     {
         DownloadTest::SetUp();
         CreateDirectoryA(dataDrive.systemRoot().c_str(), nullptr);
-        archive = std::make_shared<std::string>(readFile(kArchive));
+        archive = std::make_shared<std::string>(readBytes(kArchive));
         ASSERT_FALSE(archive->empty());
     }
 
@@ -46,16 +46,16 @@ TEST_F(ExtractionTest, SevenZipArchivesAreUnpackedIntoTheUncompressPath)
     serve("/pkg/scene.7z");
     ASSERT_EQ(0, downloads.download(server.url("/pkg/scene.7z")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.7z"))));  // the archive stays
-    EXPECT_EQ("top level\n", readFile("D:/un/top.txt"));
-    EXPECT_EQ("nested file\n", readFile("D:/un/nested/deeper/inner.txt"));
+    EXPECT_TRUE(sameBytes(*archive, readBytes(dl("scene.7z"))));  // the archive stays
+    EXPECT_EQ("top level\n", readBytes("D:/un/top.txt"));
+    EXPECT_EQ("nested file\n", readBytes("D:/un/nested/deeper/inner.txt"));
     EXPECT_TRUE(messages().empty());
 
     // Existing files are overwritten without a question.
-    writeFile("D:/un/top.txt", "old");
+    writeBytes("D:/un/top.txt", "old");
     ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "again.7z"));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_EQ("top level\n", readFile("D:/un/top.txt"));
+    EXPECT_EQ("top level\n", readBytes("D:/un/top.txt"));
 }
 
 TEST_F(ExtractionTest, OtherExtensionsAreOnlyRenamed)
@@ -65,8 +65,8 @@ TEST_F(ExtractionTest, OtherExtensionsAreOnlyRenamed)
     ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "upper.7Z"));
     ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "scene.zip"));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*archive, readFile(dl("upper.7Z"))));
-    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.zip"))));
+    EXPECT_TRUE(sameBytes(*archive, readBytes(dl("upper.7Z"))));
+    EXPECT_TRUE(sameBytes(*archive, readBytes(dl("scene.zip"))));
     EXPECT_FALSE(exists("D:/un/top.txt"));
 }
 
@@ -75,7 +75,7 @@ TEST_F(ExtractionTest, MissingExtractorIsReportedAndTheFileStays)
     serve("/pkg/scene.7z");
     ASSERT_EQ(0, downloads.download(server.url("/pkg/scene.7z")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(sameBytes(*archive, readFile(dl("scene.7z"))));
+    EXPECT_TRUE(sameBytes(*archive, readBytes(dl("scene.7z"))));
     const auto shown = messages();
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(L"文件无法正常解压，请检查D盘剩余空间是否充足！", shown[0].text);

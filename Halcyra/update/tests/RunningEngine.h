@@ -1,5 +1,6 @@
 #pragma once
 // A copy of the engine stand-in running from a temporary directory, terminated at the end.
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <windows.h>
@@ -14,9 +15,7 @@ public:
 
     RunningEngine()
     {
-        char module[MAX_PATH];
-        std::string self(module, GetModuleFileNameA(nullptr, module, MAX_PATH));
-        const std::string standIn = self.substr(0, self.find_last_of('\\') + 1) + kName;
+        const std::string standIn = testing_support::besideThisProgram(kName);
         if (!CopyFileA(standIn.c_str(), (m_dir / kName).c_str(), FALSE))
             return;
         std::string commandLine = "\"" + (m_dir / kName) + "\"";

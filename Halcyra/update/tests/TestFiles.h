@@ -1,9 +1,9 @@
 #pragma once
 // Small file helpers for the update and drive-move tests.
+#include "tests/support/Files.h"
+
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace test_files {
@@ -19,17 +19,13 @@ inline void write(const std::string& path, const std::string& content)
     for (std::size_t at = path.find_first_of("/\\", 3); at != std::string::npos;
          at = path.find_first_of("/\\", at + 1))
         CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+    testing_support::writeBytes(path, content);
 }
 
 // The file's bytes, or "<missing>" when it cannot be read.
 inline std::string read(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return "<missing>";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return exists(path) ? testing_support::readBytes(path) : "<missing>";
 }
 
 // size bytes that differ at every offset a copy could get wrong.
