@@ -2,6 +2,7 @@
 
 #include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/download/Extractor.h"
+#include "Halcyra/download/FileQueries.h"
 #include "Halcyra/download/ResumeRecord.h"
 #include "Halcyra/shell/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
@@ -76,7 +77,8 @@ DWORD WINAPI DownloadWorker::threadProc(void* argument)
 }
 
 DownloadWorker::DownloadWorker(DownloadManager& manager, const std::string& name, const std::string& url)
-    : m_manager(manager), m_name(name), m_url(toWide(url)), m_narrowUrl(url)
+    : m_manager(manager), m_name(name), m_url(toWide(url)), m_narrowUrl(url), m_block(kBlockBytes),
+      m_elapsedMs(kStartElapsedMs), m_nextPauseMs(manager.m_firstPauseMs)
 {
 }
 
@@ -89,7 +91,7 @@ void DownloadWorker::run()
 
 bool DownloadWorker::start()
 {
-    m_finalPath = m_manager.savePath() + "/" + m_name;
+    m_finalPath = resolveName(m_manager.savePath(), m_name);
     m_partialPath = m_finalPath + kPartialSuffix;
     m_recordPath = m_finalPath + kRecordSuffix;
 
@@ -173,13 +175,7 @@ bool DownloadWorker::restartFile()
 
 void DownloadWorker::transfer()
 {
-    m_block.resize(kBlockBytes);
-    m_emptyReads = 0;
-    m_accumulated = 0.0f;
-    m_speed = 0.0f;
-    m_elapsedMs = kStartElapsedMs;
     m_startTick = timeGetTime();
-    m_nextPauseMs = m_manager.m_firstPauseMs;
 
     if (m_lengthKnown && m_received >= m_total) return;  // nothing left to fetch
     if (m_manager.stopRequested()) return;

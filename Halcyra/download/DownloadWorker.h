@@ -53,10 +53,10 @@ private:
 
     // Speed figure, recomputed about once a second.
     DWORD m_startTick = 0;
-    DWORD m_elapsedMs = 10;
+    DWORD m_elapsedMs;
     float m_accumulated = 0.0f;
     float m_speed = 0.0f;
 
     unsigned m_emptyReads = 0;
-    unsigned m_nextPauseMs = 0;
+    unsigned m_nextPauseMs;
 };
