@@ -269,7 +269,10 @@ void DownloadWorker::finish()
 void DownloadWorker::complete()
 {
     if (pathExists(m_finalPath)) DeleteFileA(m_finalPath.c_str());
-    std::rename(m_partialPath.c_str(), m_finalPath.c_str());
+    // A final file that cannot be replaced (in use, or a directory of that name) leaves the
+    // download unfinished: partial file and record stay for a later attempt, and nothing
+    // stale is unpacked or installed.
+    if (std::rename(m_partialPath.c_str(), m_finalPath.c_str()) != 0) return;
     DeleteFileA(m_recordPath.c_str());
     if (getFileExtension(m_finalPath) == kArchiveExtension) extract();
 }

@@ -299,6 +299,23 @@ TEST_F(DownloadTest, FinishedFileReplacesAnExistingOne)
     EXPECT_TRUE(sameBytes(*reply.body, readBytes(dl("q.bin"))));
 }
 
+TEST_F(DownloadTest, FinalNameThatCannotBeReplacedKeepsTheDownloadUnfinished)
+{
+    // A directory of the final name holding a file: it can be neither deleted nor renamed over.
+    ASSERT_TRUE(CreateDirectoryA(dl("r.bin").c_str(), nullptr));
+    writeBytes(dl("r.bin/inside.txt"), "kept");
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(2000);
+    server.setReply("/r.bin", reply);
+    ASSERT_EQ(0, downloads.download(server.url("/r.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*reply.body, readBytes(dl("r.bin~"))));
+    const ResumeRecord kept = readResumeRecord(dl("r.bintd"));
+    EXPECT_EQ(2000u, kept.total);
+    EXPECT_EQ(2000u, kept.received);
+    EXPECT_EQ("kept", readBytes(dl("r.bin/inside.txt")));
+}
+
 TEST_F(DownloadTest, ServerSlowToAnswerIsWaitedFor)
 {
     const auto body = HttpReply::makeBody(kSize, 11);
