@@ -20,9 +20,6 @@ const char kRecordSuffix[] = "td";
 const char kArchiveExtension[] = "7z";
 const char kEngineArchive[] = "Vistaweaver.7z";
 
-const char kCreateFailedText[] =
-    "创建文件（%s）失败! 通常是您没有写文件权限引起，请尝试重置Internet Explorer设置!";
-const char kCreateFailedCaption[] = "创建文件失败";
 const char kUnreachableText[] = "url:%s";
 const char kUnreachableCaption[] = "网络地址已尝试数次无法打开";
 const char kWriteFailedText[] = "写文件出错，请检查%s盘剩余空间是否充足！";
@@ -106,7 +103,7 @@ bool DownloadWorker::start()
                         record.received <= m_total &&
                         record.received <= fileSize(m_partialPath);
     if (!openPartialFile(resume, resume ? record.received : 0)) {
-        showMessage(kCreateFailedText, m_partialPath, kCreateFailedCaption);
+        showCreateFileFailed(m_partialPath);
         return false;
     }
     // Written now so that its space exists when the disk fills up during the transfer.

@@ -1,10 +1,12 @@
 #include "Halcyra/shell/Helpers.h"
 
+#include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"
 #include "utility/Directories.h"
 
 #include <tlhelp32.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <vector>
 
@@ -128,4 +130,13 @@ HWND findProcessWindow(DWORD processId) {
         return false;
     });
     return found;
+}
+
+void showCreateFileFailed(const std::string& path) {
+    static const char kFormat[] =
+        "创建文件（%s）失败! 通常是您没有写文件权限引起，请尝试重置Internet Explorer设置!";
+    static const char kCaption[] = "创建文件失败";
+    char message[1024] = {};
+    std::snprintf(message, sizeof message, kFormat, path.c_str());
+    fw::messageBox(GetActiveWindow(), message, kCaption, MB_OK);
 }

@@ -21,6 +21,10 @@ std::string getFileExtension(const std::string& name);  // after the last '.', o
 bool createDirectories(const std::string& path);        // true when the directory exists at the end
 bool createParentDirs(const std::string& path);         // createDirectories(getFilePath(path))
 
+// The message shown when a file the launcher writes cannot be created, owned by the active
+// window: the scene description, the engine's command record and a download's partial file.
+void showCreateFileFailed(const std::string& path);
+
 // Runs the command line with its window shown as show says (SW_HIDE, SW_SHOW) and waits
 // for it to end; false when it cannot be started. exitCode, when given, receives its exit
 // code.
