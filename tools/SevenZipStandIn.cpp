@@ -5,6 +5,8 @@
 // exit code.
 #include <windows.h>
 
+#include "tests/support/LinuxProgram.h"
+
 #include <cstdio>
 #include <string>
 
@@ -77,15 +79,8 @@ int readExitCode(const std::wstring& marker)
 int wmain()
 {
     const std::wstring marker = newMarkerPath();
-    std::wstring command = L"\"" + findScript() + L"\" --done=" + marker + L" " + argumentsText();
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return kFailure;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    const std::wstring command = L"\"" + findScript() + L"\" --done=" + marker + L" " + argumentsText();
+    if (!testing_support::startLinuxProgram(command)) return kFailure;
 
     const DWORD start = GetTickCount();
     while (!exists(marker)) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "framework/UniqueHandle.h"
+#include "tests/support/LinuxProgram.h"
 
 namespace testing_support {
 namespace {
@@ -89,19 +90,12 @@ bool runScript(const std::string& arguments, char letter, std::string& answer, s
     const std::string status = std::string("C:\\drive-fixture\\") + letter + ".status";
     DeleteFileA(status.c_str());
 
-    std::wstring commandLine = L"\"" + scriptPath() + L"\" " + std::wstring(arguments.begin(), arguments.end());
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+    const std::wstring commandLine = L"\"" + scriptPath() + L"\" " + std::wstring(arguments.begin(), arguments.end());
+    if (!startLinuxProgram(commandLine)) {
         error = lastErrorText("starting drive-fixture.sh");
         return false;
     }
-    fw::UniqueHandle processHandle(process.hProcess);
-    fw::UniqueHandle threadHandle(process.hThread);
-
-    // The process handle of a Linux program is signalled at once, so the answer file
-    // is the only way to know the script is done.
+    // The answer file is the only way to know the script is done.
     for (DWORD waited = 0; waited < kAnswerTimeoutMs; waited += kPollMs) {
         std::ifstream in(status);
         if (in && std::getline(in, answer)) {

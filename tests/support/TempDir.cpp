@@ -5,22 +5,17 @@
 #include <stdexcept>
 
 #include "framework/UniqueHandle.h"
+#include "tests/support/LinuxProgram.h"
 
 namespace testing_support {
 namespace {
 
 // Starts a Unix command in directory and waits until exists(path) says it is done.
 // Wine gives no waitable handle for a Unix process, hence the polling.
-bool runUnix(const std::string& directory, std::string command, const std::string& path, bool exists) {
-    command = "\\\\?\\unix\\bin\\" + command;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, directory.c_str(), &startup,
-                        &process))
+bool runUnix(const std::string& directory, const std::string& command, const std::string& path, bool exists) {
+    const std::string line = "\\\\?\\unix\\bin\\" + command;
+    if (!startLinuxProgram(std::wstring(line.begin(), line.end()), std::wstring(directory.begin(), directory.end())))
         return false;
-    fw::UniqueHandle thread(process.hThread);
-    fw::UniqueHandle running(process.hProcess);
     for (int waited = 0; waited < 10000; waited += 10) {
         if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == exists) return true;
         Sleep(10);

@@ -5,6 +5,7 @@
 #include "Halcyra/storage/DriveMove.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/LinuxProgram.h"
 
 #include <windows.h>
 
@@ -67,16 +68,9 @@ bool writeTree(const Shape& shape)
 double timeCopy()
 {
     DeleteFileA(kStatus);
-    std::string command = "\"" + besideThis("cp-tree.sh") + "\" D:/Orbelune/420 E:/cp/420 " + kStatus;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return -1.0;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    // A Linux program's handle is signalled at once: the status file tells when it is done.
+    const std::string command = "\"" + besideThis("cp-tree.sh") + "\" D:/Orbelune/420 E:/cp/420 " + kStatus;
+    if (!testing_support::startLinuxProgram(std::wstring(command.begin(), command.end()))) return -1.0;
+    // The status file tells when it is done.
     for (DWORD waited = 0; waited < kAnswerTimeoutMs; waited += 20) {
         std::ifstream in(kStatus);
         std::string word;
