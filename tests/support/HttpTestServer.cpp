@@ -151,14 +151,26 @@ HttpTestServer::HttpTestServer()
     }
     m_port = ntohs(address.sin_port);
     m_shutdown = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // The accept thread waits for a connection or the shutdown, whichever comes first.
+    // Closing the listener under a blocked accept() is no way to stop it: under Wine the
+    // accept sometimes goes on waiting, and the freed handle value may be reused meanwhile.
+    m_acceptReady = WSACreateEvent();
+    if (!m_shutdown || m_acceptReady == WSA_INVALID_EVENT ||
+        WSAEventSelect(m_listener, m_acceptReady, FD_ACCEPT) != 0) {
+        closesocket(m_listener);
+        if (m_shutdown) CloseHandle(m_shutdown);
+        if (m_acceptReady != WSA_INVALID_EVENT) WSACloseEvent(m_acceptReady);
+        throw std::runtime_error("HttpTestServer: cannot wait for connections");
+    }
     m_acceptThread = std::thread([this] { acceptLoop(); });
 }
 
 HttpTestServer::~HttpTestServer()
 {
     SetEvent(m_shutdown);
-    closesocket(m_listener);
     m_acceptThread.join();
+    closesocket(m_listener);
+    WSACloseEvent(m_acceptReady);
     std::vector<std::thread> workers;
     {
         std::lock_guard<std::mutex> guard(m_lock);
@@ -207,14 +219,24 @@ int HttpTestServer::activeConnections() const
 
 void HttpTestServer::acceptLoop()
 {
+    const HANDLE events[] = {m_shutdown, m_acceptReady};
     for (;;) {
+        if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+        WSANETWORKEVENTS happened;
+        if (WSAEnumNetworkEvents(m_listener, m_acceptReady, &happened) != 0) return;
         const SOCKET client = accept(m_listener, nullptr, nullptr);
-        if (client == INVALID_SOCKET) return;  // the destructor closed the listener
-        std::lock_guard<std::mutex> guard(m_lock);
-        if (WaitForSingleObject(m_shutdown, 0) == WAIT_OBJECT_0) {
-            closesocket(client);
+        if (client == INVALID_SOCKET) {
+            if (WSAGetLastError() == WSAEWOULDBLOCK) continue;  // the caller gave up already
             return;
         }
+        // An accepted socket inherits the listener's event selection and with it
+        // non-blocking mode; the connection's thread wants plain blocking calls.
+        u_long blocking = 0;
+        if (WSAEventSelect(client, nullptr, 0) != 0 || ioctlsocket(client, FIONBIO, &blocking) != 0) {
+            closesocket(client);
+            continue;
+        }
+        std::lock_guard<std::mutex> guard(m_lock);
         m_clients.push_back(client);
         ++m_active;
         m_workers.emplace_back([this, client] { serve(client); });

@@ -97,6 +97,7 @@ private:
     Socket m_listener = 0;
     std::uint16_t m_port = 0;
     HANDLE m_shutdown = nullptr;  // manual-reset event: set by the destructor
+    HANDLE m_acceptReady = nullptr;  // signalled by Winsock when a connection waits
 
     mutable std::mutex m_lock;
     std::map<std::string, Handler> m_handlers;
