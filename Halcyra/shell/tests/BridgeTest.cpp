@@ -1,5 +1,6 @@
 #include "Halcyra/shell/Bridge.h"
 #include "Halcyra/shell/HalcyraDlg.h"
+#include "tests/support/DriveFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -89,7 +90,10 @@ TEST_F(Bridge, NamesGiveTheirPositionInAnyLetterCase) {
 }
 
 TEST_F(Bridge, EveryMethodAnswersWithItsTypeAndRefusesOtherArgumentCounts) {
-    dlg.dataDrive().setDrive("");  // nothing a call does may touch a real drive
+    // Calls with empty arguments still create directories and files on the data drive:
+    // an empty drive of the test's own keeps them out of the shared program directory.
+    testing_support::DriveFixture drives;
+    ASSERT_TRUE(drives.map('D')) << drives.error();
     for (DISPID i = 0; i < 34; ++i) {
         const Expected& m = kBridge[i];
         // navigate and openDownloadDir hand their target to the shell.
