@@ -2,7 +2,7 @@
 
 #include "Halcyra/download/DownloadWorker.h"
 #include "Halcyra/download/FileQueries.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 
 #include <cstdio>

@@ -4,7 +4,7 @@
 #include "Halcyra/download/Extractor.h"
 #include "Halcyra/download/FileQueries.h"
 #include "Halcyra/download/ResumeRecord.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 

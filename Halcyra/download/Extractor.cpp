@@ -1,6 +1,6 @@
 #include "Halcyra/download/Extractor.h"
 
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 #include <windows.h>
 

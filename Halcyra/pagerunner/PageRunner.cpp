@@ -2,8 +2,8 @@
 //
 //     PageRunner.exe [--answer LIST] SCRIPT.js [SCRIPT.js ...]
 //
-// The launcher's main dialog object is built and its start-up state settled as the
-// launcher does it (no window is created: nothing in the bridge needs one). The scripts
+// The launcher object is built and its start-up state settled as Launcher.exe does it
+// (no window is created: nothing in the bridge needs one). The scripts
 // (UTF-8) run in order in one JScript engine, so later ones see the globals of earlier
 // ones, with these names:
 //
@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/launcher/Launcher.h"
 #include "framework/Dispatch.h"
 #include "framework/MessageBox.h"
 #include "framework/OleScope.h"
@@ -194,11 +194,11 @@ void answerMessageBoxes(Answers& answers) {
     fw::setMessageBoxRecorder([&answers](const fw::MessageBoxCall& call) { return answers.answer(call); });
 }
 
-// The script's "runner" object; the caller detaches it before dlg and answers end.
-fw::ComPtr<fw::TableDispatch> runnerObject(CHalcyraDlg& dlg, Answers& answers) {
+// The script's "runner" object; the caller detaches it before the launcher and the answers end.
+fw::ComPtr<fw::TableDispatch> runnerObject(Launcher& launcher, Answers& answers) {
     std::vector<fw::DispatchMethod> methods;
-    methods.push_back({L"close", 0, [&dlg](const fw::DispatchArgs&) {
-                           dlg.stopAllWork();
+    methods.push_back({L"close", 0, [&launcher](const fw::DispatchArgs&) {
+                           launcher.stopAllWork();
                            return fw::Variant();
                        }});
     methods.push_back({L"answers", 1, [&answers](const fw::DispatchArgs& args) {
@@ -253,14 +253,14 @@ int wmain(int argc, wchar_t** argv) {
 
     int status = 0;
     {
-        CHalcyraDlg dlg;
-        dlg.initStartupState();
+        Launcher launcher;
+        launcher.initStartupState();
 
-        fw::ComPtr<fw::TableDispatch> runner = runnerObject(dlg, answers);
+        fw::ComPtr<fw::TableDispatch> runner = runnerObject(launcher, answers);
 
         {
             fw::ScriptHost host;
-            host.addObject(L"external", dlg.GetIDispatch());
+            host.addObject(L"external", launcher.bridge());
             host.addObject(L"runner", runner.get());
             host.setLogListener([](const std::wstring& line) { out(line); });
             for (DWORD i = 0; i < scripts.size(); ++i) {
@@ -276,7 +276,7 @@ int wmain(int argc, wchar_t** argv) {
             }
         }
         runner->detach();
-        dlg.stopAllWork();
+        launcher.stopAllWork();
     }
     fw::setMessageBoxRecorder(nullptr);
     return status;

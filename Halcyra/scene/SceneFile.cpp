@@ -1,6 +1,6 @@
 #include "Halcyra/scene/SceneFile.h"
 
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "framework/UniqueHandle.h"
 
 #include <windows.h>

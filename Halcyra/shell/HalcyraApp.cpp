@@ -28,7 +28,7 @@ BOOL CHalcyraApp::InitInstance() {
     CHalcyraDlg dlg;
     setMainWindow(&dlg);
     dlg.DoModal();
-    dlg.stopAllWork();
+    dlg.launcher().stopAllWork();
     setMainWindow(nullptr);
     return FALSE;
 }

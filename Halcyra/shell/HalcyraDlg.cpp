@@ -1,10 +1,10 @@
 #include "Halcyra/shell/HalcyraDlg.h"
 
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/res/resource.h"
 #include "Halcyra/shell/AboutDlg.h"
 #include "Halcyra/shell/BrowserFeatures.h"
 #include "Halcyra/shell/ExitDlg.h"
-#include "Halcyra/shell/Helpers.h"
 #include "Halcyra/shell/StartPage.h"
 #include "framework/PopupMenu.h"
 
@@ -26,8 +26,7 @@ const char kStartPageFile[] = "web.ini";
 
 CHalcyraDlg::CHalcyraDlg()
     : HtmlDialog(IDD_HALCYRA_DIALOG),
-      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
-      m_bridge(fw::TableDispatch::create(bridgeTable())) {
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {
     onClick(L"ButtonOK", [this] {
         OnOK();
         return S_OK;
@@ -38,40 +37,16 @@ CHalcyraDlg::CHalcyraDlg()
     });
 }
 
-CHalcyraDlg::~CHalcyraDlg() {
-    // Script engines may hold the bridge past the dialog's life.
-    m_bridge->detach();
-}
-
-IDispatch* CHalcyraDlg::GetIDispatch() const { return m_bridge.get(); }
-
-void CHalcyraDlg::initStartupState() {
-    m_dataDrive.init();
-    // Last, whatever the drive step did: a page starts every scene from empty tables.
-    m_scene.clear();
-}
-
-void CHalcyraDlg::stopAllWork() {
-    // In this order, each step waiting without a time limit:
-    // 1. a running drive move finishes (it rewrites the drive record);
-    // 2. the stop flag is raised and the download task table drains;
-    // 3. the handles of finished download workers are closed;
-    // 4. the engine this launcher started is ended.
-    m_driveMove.waitForEnd();
-    m_downloads.stopDownloads();
-    m_engine.terminate();
-}
-
 BOOL CHalcyraDlg::OnInitDialog() {
     HtmlDialog::OnInitDialog();
     addSystemMenuItems();
     ::SendMessageW(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageW(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
-    SetExternalDispatch(m_bridge.get());
+    SetExternalDispatch(m_launcher.bridge());
     writeBrowserFeatures();
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 1280, 738, SWP_NOZORDER);
     ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
-    initStartupState();
+    m_launcher.initStartupState();
     Navigate(toWide(readStartPage(kStartPageFile)).c_str());
     addTrayIcon();
     return TRUE;

@@ -1,6 +1,6 @@
 #include "Halcyra/shell/SingleInstance.h"
 
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 const char kInstanceMutexName[] = "VistaweaverLauncher";
 const wchar_t kLauncherExeName[] = L"Launcher.exe";

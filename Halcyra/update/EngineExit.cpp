@@ -1,6 +1,6 @@
 #include "Halcyra/update/EngineExit.h"
 
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "framework/MessageBox.h"
 
 #include <windows.h>

@@ -2,7 +2,7 @@
 
 #include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/download/FileQueries.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/update/EngineExit.h"
 #include "Halcyra/update/FileReplace.h"

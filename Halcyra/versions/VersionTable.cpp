@@ -1,7 +1,7 @@
 #include "Halcyra/versions/VersionTable.h"
 
 #include "Halcyra/download/FileQueries.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 #include <windows.h>
 #include <io.h>

@@ -1,6 +1,6 @@
 // A download as the start page drives it: started, listed and polled from JavaScript
 // (the system's JScript engine) through the launcher's script bridge.
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/launcher/Launcher.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
@@ -26,9 +26,9 @@ protected:
             ++messages;
             return IDOK;
         });
-        dlg.initStartupState();
-        dlg.dataDrive().setDrive("D");
-        host.addObject(L"external", dlg.GetIDispatch());
+        launcher.initStartupState();
+        launcher.dataDrive().setDrive("D");
+        host.addObject(L"external", launcher.bridge());
     }
     void TearDown() override { fw::setMessageBoxRecorder(nullptr); }
 
@@ -43,7 +43,7 @@ protected:
     HttpTestServer server;
     testing_support::DriveFixture drives;
     int messages = 0;
-    CHalcyraDlg dlg;
+    Launcher launcher;
     fw::ScriptHost host;
 };
 

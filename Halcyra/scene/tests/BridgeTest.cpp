@@ -1,8 +1,8 @@
-// A catalogue page opening a scene through the main window's bridge: the scene tables,
+// A catalogue page opening a scene through the launcher's bridge: the scene tables,
 // Init against the engine stand-in, the polled queries, F5, and the end at shutdown.
 #include "Halcyra/scene/tests/SceneTestSupport.h"
-#include "Halcyra/shell/HalcyraDlg.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/launcher/Launcher.h"
+#include "Halcyra/common/Helpers.h"
 #include "framework/MessageBox.h"
 #include "framework/ScriptHost.h"
 #include "framework/UniqueHandle.h"
@@ -104,13 +104,13 @@ protected:
             messages.push_back(call);
             return IDOK;
         });
-        dlg.initStartupState();
-        ASSERT_EQ("D", dlg.dataDrive().drive());
-        host.addObject(L"external", dlg.GetIDispatch());
+        launcher.initStartupState();
+        ASSERT_EQ("D", launcher.dataDrive().drive());
+        host.addObject(L"external", launcher.bridge());
     }
     void TearDown() override
     {
-        dlg.stopAllWork();
+        launcher.stopAllWork();
         terminateAllEngines();
         fw::setMessageBoxRecorder(nullptr);
         // Init made the engine directory this process's current directory.
@@ -126,7 +126,7 @@ protected:
     std::string startDirectory;
     DriveFixture drives;
     std::vector<fw::MessageBoxCall> messages;
-    CHalcyraDlg dlg;
+    Launcher launcher;
     fw::ScriptHost host;
 };
 
@@ -166,7 +166,7 @@ TEST_F(SceneBridge, PageOpensASceneAndTheLauncherEndsItsEngineOnly)
     const fw::UniqueHandle oursProcess(OpenProcess(SYNCHRONIZE, FALSE, ours));
     ASSERT_TRUE(oursProcess);
 
-    dlg.stopAllWork();
+    launcher.stopAllWork();
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(oursProcess.get(), 10000));
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(foreignProcess.get(), 300));
     run(L"log(external.isVistaweaverRunning() + ' ' + external.getCurrentOpenSceneID());");
@@ -192,7 +192,7 @@ TEST_F(SceneBridge, ClearDownloadEndsTheStartedEngine)
 TEST_F(SceneBridge, StartUpEmptiesTheTablesButKeepsTheDerivedValues)
 {
     run(kFillTables);
-    dlg.initStartupState();
+    launcher.initStartupState();
     // No parameters any more: the document goes to the drive's root and nothing starts.
     run(L"external.Init();");
     EXPECT_EQ("{\n"
@@ -203,7 +203,8 @@ TEST_F(SceneBridge, StartUpEmptiesTheTablesButKeepsTheDerivedValues)
               "   }\n"
               "}\n",
               readBytes("D:/scenePath.json"));
-    EXPECT_FALSE(dlg.isVistaweaverRunning());
+    run(L"log('' + external.isVistaweaverRunning());");
+    EXPECT_EQ(L"false", host.logLines().back());
     EXPECT_TRUE(messages.empty());
 }
 

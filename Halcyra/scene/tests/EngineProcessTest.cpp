@@ -2,7 +2,7 @@
 
 #include "Halcyra/scene/SceneDescription.h"
 #include "Halcyra/scene/tests/SceneTestSupport.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"

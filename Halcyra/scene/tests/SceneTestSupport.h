@@ -1,7 +1,7 @@
 #pragma once
 // What the scene tests share: file contents, polling, the engine stand-in beside the test
 // program, and a message box recorder that answers OK.
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"

@@ -1,5 +1,5 @@
 // The drive move and the engine update driven from page script through the bridge.
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/launcher/Launcher.h"
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
 #include "framework/ScriptHost.h"
@@ -32,13 +32,13 @@ protected:
         ASSERT_TRUE(drives.map('D')) << drives.error();
         ASSERT_TRUE(drives.map('E')) << drives.error();
         fw::setMessageBoxRecorder([](const fw::MessageBoxCall&) { return IDOK; });
-        dlg.initStartupState();
-        ASSERT_EQ(dlg.dataDrive().drive(), "D");
-        host.addObject(L"external", dlg.GetIDispatch());
+        launcher.initStartupState();
+        ASSERT_EQ(launcher.dataDrive().drive(), "D");
+        host.addObject(L"external", launcher.bridge());
     }
     void TearDown() override
     {
-        dlg.stopAllWork();
+        launcher.stopAllWork();
         fw::setMessageBoxRecorder(nullptr);
         testing_support::removeTree(kSystemRoot);
     }
@@ -49,7 +49,7 @@ protected:
     }
 
     DriveFixture drives;
-    CHalcyraDlg dlg;
+    Launcher launcher;
     fw::ScriptHost host;
 };
 
@@ -104,7 +104,7 @@ TEST_F(BridgeTest, ClearingDownloadsWaitsForARunningMove)
     // Had the clearing not waited, the move would still be held at progress 0.
     run(L"log(external.getChangeDiskProgress());");
     EXPECT_EQ(host.logLines().back(), L"-1");
-    EXPECT_EQ(dlg.dataDrive().drive(), "D");
+    EXPECT_EQ(launcher.dataDrive().drive(), "D");
 }
 
 }  // namespace

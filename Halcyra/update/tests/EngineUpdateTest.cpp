@@ -1,8 +1,8 @@
-// The engine update driven from page script through the main window's bridge: the check
+// The engine update driven from page script through the launcher's bridge: the check
 // against an update server on 127.0.0.1, the archive download, its extraction by the real
 // 7-Zip and the installation on the download worker.
-#include "Halcyra/shell/HalcyraDlg.h"
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/launcher/Launcher.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/update/EngineExit.h"
 #include "Halcyra/update/tests/RunningEngine.h"
 #include "Halcyra/update/tests/TestFiles.h"
@@ -86,13 +86,13 @@ protected:
                               FALSE));
         ASSERT_TRUE(drives.map('D')) << drives.error();
         answerAll(IDOK);
-        dlg.initStartupState();
-        host.addObject(L"external", dlg.GetIDispatch());
+        launcher.initStartupState();
+        host.addObject(L"external", launcher.bridge());
         serveVersion(kServerVersion + " build 12\r\nnotes\r\n");
     }
     void TearDown() override
     {
-        dlg.stopAllWork();
+        launcher.stopAllWork();
         fw::setMessageBoxRecorder(nullptr);
         // The installation made the system-drive root the current directory.
         SetCurrentDirectoryA(besideTests(std::string()).c_str());
@@ -173,7 +173,7 @@ protected:
     HttpReply archive;
     std::unique_ptr<HttpTestServer> server;
     DriveFixture drives;
-    CHalcyraDlg dlg;
+    Launcher launcher;
     fw::ScriptHost host;
     bool installedAtOne = false;
 

@@ -1,6 +1,6 @@
 #include "Halcyra/update/FileReplace.h"
 
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
 #include "tests/support/DriveFixture.h"

@@ -1,6 +1,6 @@
 // File queries and version records as page script uses them, through the launcher's
 // script bridge and the system's JScript engine.
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/launcher/Launcher.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,12 +20,12 @@ class FileBridge : public ::testing::Test {
 protected:
     void SetUp() override {
         fw::setMessageBoxRecorder([](const fw::MessageBoxCall&) { return IDOK; });
-        dlg.initStartupState();
+        launcher.initStartupState();
         // The save path is the data drive, ":/" and the page's path: the temporary
         // directory without its "C:\".
-        dlg.dataDrive().setDrive("C");
+        launcher.dataDrive().setDrive("C");
         ASSERT_EQ(dir.path().substr(0, 3), "C:\\");
-        host.addObject(L"external", dlg.GetIDispatch());
+        host.addObject(L"external", launcher.bridge());
         ASSERT_TRUE(run(L"external.setSavePath('" + toScript(dir.path().substr(3)) + L"')"));
     }
     void TearDown() override { fw::setMessageBoxRecorder(nullptr); }
@@ -50,7 +50,7 @@ protected:
     }
 
     testing_support::TempDir dir;
-    CHalcyraDlg dlg;
+    Launcher launcher;
     fw::ScriptHost host;
 };
 
@@ -96,7 +96,7 @@ TEST_F(FileBridge, SizeBeyondFourGigabytesReachesTheCallerWhole) {
     argument.bstrVal = name.get();
     DISPPARAMS params{&argument, nullptr, 1, 0};
     fw::Variant result;
-    ASSERT_EQ(S_OK, dlg.GetIDispatch()->Invoke(kGetFileSize, IID_NULL, 0, DISPATCH_METHOD,
+    ASSERT_EQ(S_OK, launcher.bridge()->Invoke(kGetFileSize, IID_NULL, 0, DISPATCH_METHOD,
                                                &params, result.put(), nullptr, nullptr));
     ASSERT_EQ(result.type(), VT_I8);
     EXPECT_EQ(result.get().llVal, size);

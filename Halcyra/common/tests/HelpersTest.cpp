@@ -1,4 +1,4 @@
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"

@@ -1,4 +1,4 @@
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 #include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"

@@ -1,4 +1,4 @@
-#include "Halcyra/shell/Helpers.h"
+#include "Halcyra/common/Helpers.h"
 
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"

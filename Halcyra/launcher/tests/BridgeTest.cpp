@@ -1,5 +1,5 @@
-#include "Halcyra/shell/Bridge.h"
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/launcher/Bridge.h"
+#include "Halcyra/launcher/Launcher.h"
 #include "tests/support/DriveFixture.h"
 
 #include <gtest/gtest.h>
@@ -63,18 +63,18 @@ std::wstring upper(std::wstring s) {
     return s;
 }
 
-// Headless dialog on a known data drive, as the page runner uses it.
+// The launcher without a window on a known data drive, as the page runner uses it.
 class Bridge : public ::testing::Test {
 protected:
     void SetUp() override {
         // Methods called with empty arguments may want to tell the user something.
         fw::setMessageBoxRecorder([](const fw::MessageBoxCall&) { return IDOK; });
-        dlg.initStartupState();
-        dlg.dataDrive().setDrive("D");
+        launcher.initStartupState();
+        launcher.dataDrive().setDrive("D");
     }
     void TearDown() override { fw::setMessageBoxRecorder(nullptr); }
-    CHalcyraDlg dlg;
-    IDispatch* bridge() { return dlg.GetIDispatch(); }
+    Launcher launcher;
+    IDispatch* bridge() { return launcher.bridge(); }
 };
 
 }  // namespace
@@ -155,6 +155,7 @@ struct Echo {
     void wide(const std::wstring& a) { seenWide = a; }
     int64_t big() { return int64_t(3) << 33; }
     bool yes() { return true; }
+    long count() const { return -4; }
 };
 }  // namespace
 
@@ -163,7 +164,8 @@ TEST(BridgeAdapter, TextIsConvertedThroughTheAnsiCodePageBothWays) {
     auto table = fw::TableDispatch::create({bridge::method(L"text", &echo, &Echo::text),
                                             bridge::method(L"wide", &echo, &Echo::wide),
                                             bridge::method(L"big", &echo, &Echo::big),
-                                            bridge::method(L"yes", &echo, &Echo::yes)});
+                                            bridge::method(L"yes", &echo, &Echo::yes),
+                                            bridge::method(L"count", &echo, &Echo::count)});
     fw::Variant result;
     ASSERT_EQ(S_OK, invoke(table.get(), 1, {L"\u4E0B\u8F7D", L"a"}, result));
     EXPECT_EQ("\xCF\xC2\xD4\xD8|a", echo.seen);  // GBK bytes of the two characters
@@ -180,4 +182,9 @@ TEST(BridgeAdapter, TextIsConvertedThroughTheAnsiCodePageBothWays) {
     ASSERT_EQ(S_OK, invoke(table.get(), 4, {}, result));
     EXPECT_EQ(VT_BOOL, result.type());
     EXPECT_EQ(VARIANT_TRUE, result.get().boolVal);
+
+    // A const method of a subsystem, bound directly; long answers as a script number.
+    ASSERT_EQ(S_OK, invoke(table.get(), 5, {}, result));
+    EXPECT_EQ(VT_I4, result.type());
+    EXPECT_EQ(-4, result.get().lVal);
 }

@@ -1,0 +1,126 @@
+#include "Halcyra/launcher/Launcher.h"
+
+#include <shellapi.h>
+
+#include "Halcyra/download/FileQueries.h"
+#include "Halcyra/launcher/Bridge.h"
+#include "Halcyra/storage/DriveSurvey.h"
+
+namespace {
+const char kDownloadDirSuffix[] = ":/Orbelune/Download/";
+const char kDataRootNoSeparator[] = ":/Orbelune";
+}  // namespace
+
+Launcher::Launcher() : m_bridge(fw::TableDispatch::create(bridgeTable())) {}
+
+Launcher::~Launcher() {
+    // Script engines may hold the bridge past the launcher's life.
+    m_bridge->detach();
+}
+
+IDispatch* Launcher::bridge() const { return m_bridge.get(); }
+
+void Launcher::initStartupState() {
+    m_dataDrive.init();
+    // Last, whatever the drive step did: a page starts every scene from empty tables.
+    m_scene.clear();
+}
+
+void Launcher::stopAllWork() {
+    // In this order, each step waiting without a time limit:
+    // 1. a running drive move finishes (it rewrites the drive record);
+    // 2. the stop flag is raised and the download task table drains;
+    // 3. the handles of finished download workers are closed;
+    // 4. the engine this launcher started is ended.
+    m_driveMove.waitForEnd();
+    m_downloads.stopDownloads();
+    m_engine.terminate();
+}
+
+std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
+    using L = Launcher;
+    using bridge::method;
+    // The page's wide text goes to the download manager unconverted: a name the ANSI code
+    // page cannot hold is refused there, not altered.
+    long (DownloadManager::*const downloadAndRename)(const std::wstring&, const std::wstring&) =
+        &DownloadManager::downloadAndRename;
+    return {
+        method(L"setSavePath", &m_downloads, &DownloadManager::setSavePath),
+        method(L"setUnCompressPath", &m_downloads, &DownloadManager::setUnCompressPath),
+        method(L"download", this, &L::download),
+        method(L"downloadAndRename", &m_downloads, downloadAndRename),
+        method(L"getDownloadingFilenames", &m_downloads, &DownloadManager::getDownloadingFilenames),
+        method(L"getDownloadProgress", &m_downloads, &DownloadManager::getDownloadProgress),
+        method(L"getDownloadProgressInfo", &m_downloads, &DownloadManager::getDownloadProgressInfo),
+        method(L"isFileExist", this, &L::isFileExist),
+        method(L"deleteFile", this, &L::deleteFile),
+        method(L"getFileMD5", this, &L::getFileMD5),
+        method(L"navigate", this, &L::navigate),
+        method(L"saveFileVersion", this, &L::saveFileVersion),
+        method(L"queryFileVersion", this, &L::queryFileVersion),
+        method(L"checkFileVersion", this, &L::checkFileVersion),
+        method(L"getFileSize", this, &L::getFileSize),
+        method(L"transmitMaterial", &m_engine, &EngineProcess::transmitMaterial),
+        method(L"isVistaweaverRunning", &m_engine, &EngineProcess::isRunning),
+        method(L"getCurrentOpenSceneID", this, &L::getCurrentOpenSceneID),
+        method(L"clearDownload", this, &L::clearDownload),
+        method(L"openDownloadDir", this, &L::openDownloadDir),
+        method(L"webGetDiskInfo", this, &L::webGetDiskInfo),
+        method(L"changeDisk", &m_driveMove, &DriveMove::changeDisk),
+        method(L"getCurrentDownloadDir", this, &L::getCurrentDownloadDir),
+        method(L"getChangeDiskProgress", &m_driveMove, &DriveMove::progress),
+        method(L"versionCheckAndUpdate", &m_engineUpdate, &EngineUpdate::versionCheckAndUpdate),
+        method(L"getVersionUpdateProgress", &m_engineUpdate, &EngineUpdate::getVersionUpdateProgress),
+        method(L"getLocalVersion", &m_engineUpdate, &EngineUpdate::getLocalVersion),
+        method(L"getServerVersion", &m_engineUpdate, &EngineUpdate::getServerVersion),
+        method(L"setParam", &m_scene, &SceneDescription::setParam),
+        method(L"addJson", &m_scene, &SceneDescription::addJson),
+        method(L"addJsonBody", &m_scene, &SceneDescription::addJsonBody),
+        method(L"addJsonSceneInfo", &m_scene, &SceneDescription::addJsonSceneInfo),
+        method(L"addJsonSceneStyles", &m_scene, &SceneDescription::addJsonSceneStyles),
+        method(L"Init", this, &L::Init),
+    };
+}
+
+// Downloads.
+int Launcher::download(const std::wstring& url) { return m_downloads.downloadAndRename(url, std::wstring()); }
+void Launcher::clearDownload() {
+    stopAllWork();
+    m_downloads.clearStopFlag();
+}
+
+// File queries.
+bool Launcher::isFileExist(const std::string& name) { return ::isFileExist(m_downloads.savePath(), name); }
+void Launcher::deleteFile(const std::string& name) { ::deleteFile(m_downloads.savePath(), name); }
+std::string Launcher::getFileMD5(const std::string& name) { return ::getFileMD5(m_downloads.savePath(), name); }
+int64_t Launcher::getFileSize(const std::string& name) { return ::getFileSize(m_downloads.savePath(), name); }
+
+// Version records.
+void Launcher::saveFileVersion(const std::string& name, const std::string& version) {
+    m_versions.saveFileVersion(m_downloads.savePath(), name, version);
+}
+std::string Launcher::queryFileVersion(const std::string& name) {
+    return m_versions.queryFileVersion(m_downloads.savePath(), name);
+}
+bool Launcher::checkFileVersion(const std::string& name, const std::string& version) {
+    return m_versions.checkFileVersion(m_downloads.savePath(), name, version);
+}
+
+// Engine.
+int Launcher::getCurrentOpenSceneID() { return m_engine.currentOpenSceneId(m_scene); }
+void Launcher::Init() { m_engine.init(m_scene, m_dataDrive); }
+
+// Storage.
+std::string Launcher::webGetDiskInfo() { return diskInfoText(surveyFixedDrives()); }
+
+// Shell.
+void Launcher::navigate(const std::wstring& url) {
+    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void Launcher::openDownloadDir() {
+    std::string directory = m_dataDrive.drive() + kDownloadDirSuffix;
+    ::ShellExecuteA(nullptr, "open", directory.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+std::string Launcher::getCurrentDownloadDir() { return m_dataDrive.drive() + kDataRootNoSeparator; }
