@@ -5,14 +5,12 @@
 #include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
 const char kDriveSeparator[] = ":/";
 const char kPlanFileName[] = "planPath.json";
-const char kProgressFormat[] = "%.2f|%.2f|%d|%d";
 const char kNameSeparator[] = "|";
 const std::size_t kMaxRunningTasks = 2;
 const DWORD kStopPollMs = 10;
@@ -31,8 +29,14 @@ bool toExactNarrow(const std::wstring& text, std::string& narrow)
 
 const char DownloadManager::kFinishedProgress[] = "1.0|0|0|0";
 
+struct DownloadManager::WorkerStart {
+    DownloadManager* manager;
+    DownloadTask* task;
+};
+
 DownloadManager::DownloadManager(DataDrive& dataDrive)
-    : m_dataDrive(dataDrive), m_firstPauseMs(kFirstReconnectPauseMs), m_maxPauseMs(kMaxReconnectPauseMs)
+    : m_dataDrive(dataDrive), m_stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_firstPauseMs(kFirstReconnectPauseMs), m_maxPauseMs(kMaxReconnectPauseMs)
 {
 }
 
@@ -43,9 +47,14 @@ DownloadManager::~DownloadManager()
     stopDownloads();
 }
 
+std::string DownloadManager::onDataDrive(const std::string& dir) const
+{
+    return m_dataDrive.drive() + kDriveSeparator + dir;
+}
+
 void DownloadManager::setSavePath(const std::string& dir)
 {
-    const std::string path = m_dataDrive.drive() + kDriveSeparator + dir;
+    const std::string path = onDataDrive(dir);
     {
         ROVodi::ScopedLock guard(m_pathLock);
         m_savePath = path;
@@ -55,7 +64,7 @@ void DownloadManager::setSavePath(const std::string& dir)
 
 void DownloadManager::setUnCompressPath(const std::string& dir)
 {
-    const std::string path = m_dataDrive.drive() + kDriveSeparator + dir;
+    const std::string path = onDataDrive(dir);
     {
         ROVodi::ScopedLock guard(m_pathLock);
         m_unCompressPath = path;
@@ -87,6 +96,19 @@ long DownloadManager::downloadAndRename(const std::wstring& url, const std::wstr
 
 long DownloadManager::downloadAndRename(const std::string& url, const std::string& name)
 {
+    DownloadDirs dirs;
+    {
+        ROVodi::ScopedLock guard(m_pathLock);
+        dirs.save = m_savePath;
+        dirs.unCompress = m_unCompressPath;
+    }
+    return downloadAndRename(url, name, dirs);
+}
+
+long DownloadManager::downloadAndRename(const std::string& url, const std::string& name,
+                                        const DownloadDirs& dirs)
+{
+    closeEndedTasks();
     ROVodi::ScopedLock guard(m_taskLock);
     if (url.empty()) return kEmptyUrl;
 
@@ -96,17 +118,32 @@ long DownloadManager::downloadAndRename(const std::string& url, const std::strin
     if (name != kPlanFileName && m_tasks.size() >= kMaxRunningTasks) return kTableFull;
     if (m_tasks.count(taskName) != 0) return kAlreadyRunning;
 
-    m_pendingNames.push_back(taskName);
-    DownloadTask& task = m_tasks[taskName];
-    task.url = url;
-    task.worker = CreateThread(nullptr, 0, &DownloadWorker::threadProc, this, 0, nullptr);
-    if (!task.worker) {
-        // stopDownloads waits for an empty table: a task without a worker must not stay.
-        m_pendingNames.pop_back();
-        m_tasks.erase(taskName);
-        return kNoThread;
-    }
+    auto task = std::make_unique<DownloadTask>(taskName, url, dirs);
+    auto start = std::make_unique<WorkerStart>(WorkerStart{this, task.get()});
+    // The worker finds its task in the table: the lock is held until it is there.
+    const HANDLE thread = CreateThread(nullptr, 0, &DownloadManager::threadProc, start.get(), 0, nullptr);
+    if (!thread) return kNoThread;
+    start.release();
+    task->setThread(thread);
+    m_tasks[taskName] = std::move(task);
     return kStarted;
+}
+
+DWORD WINAPI DownloadManager::threadProc(void* argument)
+{
+    const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
+    DownloadManager& manager = *start->manager;
+    DownloadTask& task = *start->task;
+    try {
+        // Admission finishes (and releases the table) before the worker looks at anything.
+        { ROVodi::ScopedLock guard(manager.m_taskLock); }
+        DownloadWorker(manager, task).run();
+    } catch (...) {
+        // Nothing may escape the thread; the task still has to leave the table.
+    }
+    // The last use of the manager and the task: once the table is empty both may go.
+    manager.endTask(task);
+    return 0;
 }
 
 std::string DownloadManager::getDownloadingFilenames() const
@@ -117,40 +154,42 @@ std::string DownloadManager::getDownloadingFilenames() const
     return names;
 }
 
-bool DownloadManager::runningProgress(const std::string& name, std::string& progress) const
+bool DownloadManager::findProgress(const std::string& name, TaskProgress& progress) const
 {
-    DownloadTask task;
-    if (!findTask(name, task)) return false;
-    progress = task.progress;
+    ROVodi::ScopedLock guard(m_taskLock);
+    const auto found = m_tasks.find(name);
+    if (found == m_tasks.end()) return false;
+    progress = found->second->progress();
     return true;
 }
 
-bool DownloadManager::isFinished(const std::string& name) const
-{
-    return isFileExist(savePath(), name);
-}
-
-float DownloadManager::getDownloadProgress(const std::string& name)
+float DownloadManager::progressOf(const std::string& saveDir, const std::string& name) const
 {
     if (name.empty()) return -1.0f;
-    std::string progress;
-    if (runningProgress(name, progress)) return static_cast<float>(std::atof(progress.c_str()));
-    if (isFinished(name)) {
-        closeFinishedThreads();
-        return 1.0f;
-    }
+    TaskProgress progress;
+    // The number the page would read from the progress text: two decimals, 0 before the
+    // first report.
+    if (findProgress(name, progress)) return static_cast<float>(std::atof(formatProgress(progress).c_str()));
+    if (isFileExist(saveDir, name)) return 1.0f;
     return -1.0f;
 }
 
-std::string DownloadManager::getDownloadProgressInfo(const std::string& name)
+float DownloadManager::getDownloadProgress(const std::string& name) const
+{
+    return progressOf(savePath(), name);
+}
+
+float DownloadManager::getDownloadProgressIn(const std::string& saveDir, const std::string& name) const
+{
+    return progressOf(saveDir, name);
+}
+
+std::string DownloadManager::getDownloadProgressInfo(const std::string& name) const
 {
     if (name.empty()) return std::string();
-    std::string progress;
-    if (runningProgress(name, progress)) return progress;
-    if (isFinished(name)) {
-        closeFinishedThreads();
-        return kFinishedProgress;
-    }
+    TaskProgress progress;
+    if (findProgress(name, progress)) return formatProgress(progress);
+    if (isFileExist(savePath(), name)) return kFinishedProgress;
     return std::string();
 }
 
@@ -163,11 +202,18 @@ void DownloadManager::clearDownload()
 void DownloadManager::stopDownloads()
 {
     m_stop = true;
+    SetEvent(m_stopEvent.get());
     while (taskCount() != 0) Sleep(kStopPollMs);
-    closeFinishedThreads();
+    closeEndedTasks();
 }
 
-void DownloadManager::setEngineArchiveHandler(std::function<void(bool)> handler)
+void DownloadManager::clearStopFlag()
+{
+    ResetEvent(m_stopEvent.get());
+    m_stop = false;
+}
+
+void DownloadManager::setEngineArchiveHandler(EngineArchiveHandler handler)
 {
     m_engineArchiveHandler = std::move(handler);
 }
@@ -178,59 +224,32 @@ void DownloadManager::setReconnectPauses(unsigned firstMs, unsigned maxMs)
     m_maxPauseMs = maxMs;
 }
 
-bool DownloadManager::findTask(const std::string& name, DownloadTask& task) const
-{
-    ROVodi::ScopedLock guard(m_taskLock);
-    const auto found = m_tasks.find(name);
-    if (found == m_tasks.end()) return false;
-    task = found->second;
-    return true;
-}
-
-void DownloadManager::removeTask(const std::string& name)
-{
-    ROVodi::ScopedLock guard(m_taskLock);
-    m_tasks.erase(name);
-}
-
-void DownloadManager::setTaskProgress(const std::string& name, float fraction, float speed,
-                                      std::uint32_t received, std::uint32_t total)
-{
-    char text[64];
-    std::snprintf(text, sizeof text, kProgressFormat, fraction, speed, static_cast<int>(received),
-                  static_cast<int>(total));
-    ROVodi::ScopedLock guard(m_taskLock);
-    const auto found = m_tasks.find(name);
-    if (found != m_tasks.end()) found->second.progress = text;
-}
-
-void DownloadManager::queueFinishedThread(HANDLE thread)
-{
-    ROVodi::ScopedLock guard(m_finishedLock);
-    m_finishedThreads.emplace_back(thread);
-}
-
-void DownloadManager::closeFinishedThreads()
-{
-    std::deque<fw::UniqueHandle> finished;
-    {
-        ROVodi::ScopedLock guard(m_finishedLock);
-        finished.swap(m_finishedThreads);
-    }
-    // The handles close when `finished` ends.
-}
-
 std::size_t DownloadManager::taskCount() const
 {
     ROVodi::ScopedLock guard(m_taskLock);
     return m_tasks.size();
 }
 
-bool DownloadManager::takePendingName(std::string& name)
+void DownloadManager::handOverEngineArchive(const DownloadTask& task, bool extracted) const
+{
+    if (m_engineArchiveHandler) m_engineArchiveHandler(task, extracted);
+}
+
+void DownloadManager::endTask(const DownloadTask& task)
 {
     ROVodi::ScopedLock guard(m_taskLock);
-    if (m_pendingNames.empty()) return false;
-    name = m_pendingNames.front();
-    m_pendingNames.pop_front();
-    return true;
+    const auto found = m_tasks.find(task.name());
+    if (found == m_tasks.end() || found->second.get() != &task) return;
+    m_ended.push_back(std::move(found->second));
+    m_tasks.erase(found);
+}
+
+void DownloadManager::closeEndedTasks()
+{
+    std::vector<std::unique_ptr<DownloadTask>> ended;
+    {
+        ROVodi::ScopedLock guard(m_taskLock);
+        ended.swap(m_ended);
+    }
+    // Each task waits for its thread's last instructions, then closes the handle.
 }

@@ -2,6 +2,11 @@
 // The download tasks of the page: the save and uncompress paths, the task table with its
 // workers, progress queries and stopping. Each task is carried out by its own worker
 // thread (DownloadWorker.cpp); at most two tasks run at once, apart from the plan file.
+//
+// The manager owns every task: in the table while its worker runs, then among the ended
+// tasks until the manager waits for the thread's end and closes its handle (at the next
+// admission or stop).
+#include "Halcyra/download/DownloadTask.h"
 #include "framework/UniqueHandle.h"
 #include "utility/crCriticalMutex.h"
 
@@ -9,18 +14,13 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 class DataDrive;
-
-struct DownloadTask {
-    std::string progress;      // "%.2f|%.2f|%d|%d", empty until the first report
-    HANDLE worker = nullptr;   // not owned: the finished-thread queue closes it
-    std::string url;
-};
 
 class DownloadManager {
 public:
@@ -34,6 +34,10 @@ public:
 
     static const char kFinishedProgress[];  // "1.0|0|0|0"
 
+    // Runs on the worker of a finished engine archive, after its extraction and before its
+    // task leaves the table; `extracted` says whether the extractor ran and reported success.
+    using EngineArchiveHandler = std::function<void(const DownloadTask& task, bool extracted)>;
+
     explicit DownloadManager(DataDrive& dataDrive);
     ~DownloadManager();  // stops every worker and waits for it
     DownloadManager(const DownloadManager&) = delete;
@@ -44,64 +48,69 @@ public:
     void setUnCompressPath(const std::string& dir);
     std::string savePath() const;
     std::string unCompressPath() const;
+    // The directories of the data drive below which downloads of `dir` go.
+    std::string onDataDrive(const std::string& dir) const;
 
     long download(const std::string& url) { return downloadAndRename(url, std::string()); }
+    // Admits a task into the save and uncompress paths of this moment.
     long downloadAndRename(const std::string& url, const std::string& name);
     // The page's texts: refused with kBadName when the ANSI code page cannot hold them.
     long downloadAndRename(const std::wstring& url, const std::wstring& name);
+    // Admits a task into directories of its own, leaving the page's paths alone.
+    long downloadAndRename(const std::string& url, const std::string& name, const DownloadDirs& dirs);
 
     std::string getDownloadingFilenames() const;    // "a.zip|b.zip|"
-    float getDownloadProgress(const std::string& name);
-    std::string getDownloadProgressInfo(const std::string& name);
+    float getDownloadProgress(const std::string& name) const;
+    std::string getDownloadProgressInfo(const std::string& name) const;
+    // As getDownloadProgress, for a task whose file goes to saveDir.
+    float getDownloadProgressIn(const std::string& saveDir, const std::string& name) const;
     void clearDownload();  // stopDownloads, then downloads may start again
 
     // The download part of the launcher's shutdown: raise the stop flag, wait until every
     // task has left the table, close the ended workers' handles. The flag stays raised.
     void stopDownloads();
-    bool stopRequested() const { return m_stop.load(); }
     // Lets downloads run again after stopDownloads.
-    void clearStopFlag() { m_stop = false; }
+    void clearStopFlag();
 
-    // Runs on the worker of a finished engine archive, after its extraction and before
-    // its task leaves the table. Nothing by default.
-    // The argument says whether the extractor ran and reported success.
-    void setEngineArchiveHandler(std::function<void(bool extracted)> handler);
-
+    void setEngineArchiveHandler(EngineArchiveHandler handler);
     // Reconnection pauses start at firstMs and double up to maxMs (tests shorten them).
     void setReconnectPauses(unsigned firstMs, unsigned maxMs);
 
-    // Operations of the workers and the update check.
-    bool findTask(const std::string& name, DownloadTask& task) const;
-    void removeTask(const std::string& name);
-    void setTaskProgress(const std::string& name, float fraction, float speed,
-                         std::uint32_t received, std::uint32_t total);
-    void queueFinishedThread(HANDLE thread);
-    void closeFinishedThreads();
     std::size_t taskCount() const;
+    // The progress of a running task; false when the name is not in the table.
+    bool findProgress(const std::string& name, TaskProgress& progress) const;
+
+    // What the workers use.
+    bool stopRequested() const { return m_stop.load(); }
+    // Signalled while the stop flag is raised, for waits that must end at once.
+    HANDLE stopEvent() const { return m_stopEvent.get(); }
+    unsigned firstReconnectPauseMs() const { return m_firstPauseMs; }
+    unsigned maxReconnectPauseMs() const { return m_maxPauseMs; }
+    DataDrive& dataDrive() const { return m_dataDrive; }
+    void handOverEngineArchive(const DownloadTask& task, bool extracted) const;
+    // The worker's last call: its task leaves the table for the ended tasks.
+    void endTask(const DownloadTask& task);
 
 private:
-    friend class DownloadWorker;
+    struct WorkerStart;
+    static DWORD WINAPI threadProc(void* start);
 
-    bool takePendingName(std::string& name);
-    // The fraction of a running task, 1 for a finished file, -1 otherwise.
-    bool runningProgress(const std::string& name, std::string& progress) const;
-    bool isFinished(const std::string& name) const;
+    float progressOf(const std::string& saveDir, const std::string& name) const;
+    void closeEndedTasks();
 
     DataDrive& m_dataDrive;
 
-    mutable ROVodi::crCriticalMutex m_pathLock;  // the paths are read by workers
+    mutable ROVodi::crCriticalMutex m_pathLock;  // the paths are read by the update's worker
     std::string m_savePath;
     std::string m_unCompressPath;
 
-    mutable ROVodi::crCriticalMutex m_taskLock;  // m_tasks and m_pendingNames
-    std::map<std::string, DownloadTask> m_tasks;
-    std::deque<std::string> m_pendingNames;
-
-    ROVodi::crCriticalMutex m_finishedLock;      // m_finishedThreads only
-    std::deque<fw::UniqueHandle> m_finishedThreads;
+    mutable ROVodi::crCriticalMutex m_taskLock;  // m_tasks and m_ended
+    std::map<std::string, std::unique_ptr<DownloadTask>> m_tasks;
+    std::vector<std::unique_ptr<DownloadTask>> m_ended;
 
     std::atomic<bool> m_stop{false};
+    fw::UniqueHandle m_stopEvent;  // manual reset, set with m_stop
     std::atomic<unsigned> m_firstPauseMs;
     std::atomic<unsigned> m_maxPauseMs;
-    std::function<void(bool)> m_engineArchiveHandler;  // set before downloads start
+    EngineArchiveHandler m_engineArchiveHandler;  // set before downloads start
 };

@@ -1,6 +1,7 @@
 #include "Halcyra/download/DownloadWorker.h"
 
 #include "Halcyra/download/DownloadManager.h"
+#include "Halcyra/download/DownloadTask.h"
 #include "Halcyra/download/Extractor.h"
 #include "Halcyra/download/FileQueries.h"
 #include "Halcyra/download/ResumeRecord.h"
@@ -15,8 +16,6 @@
 
 namespace {
 
-const char kPartialSuffix[] = "~";
-const char kRecordSuffix[] = "td";
 const char kArchiveExtension[] = "7z";
 const char kEngineArchive[] = "Vistaweaver.7z";
 
@@ -53,29 +52,9 @@ bool pathExists(const std::string& path)
 
 }  // namespace
 
-DWORD WINAPI DownloadWorker::threadProc(void* argument)
-{
-    DownloadManager& manager = *static_cast<DownloadManager*>(argument);
-    std::string name;
-    DownloadTask task;
-    try {
-        if (!manager.takePendingName(name) || !manager.findTask(name, task)) return 0;
-        DownloadWorker(manager, name, task.url).run();
-    } catch (...) {
-        // Nothing may escape the thread; the task still has to leave the table.
-    }
-    try {
-        manager.queueFinishedThread(task.worker);
-    } catch (...) {
-    }
-    // The last use of the manager: once the table is empty it may be destroyed.
-    manager.removeTask(name);
-    return 0;
-}
-
-DownloadWorker::DownloadWorker(DownloadManager& manager, const std::string& name, const std::string& url)
-    : m_manager(manager), m_name(name), m_url(toWide(url)), m_narrowUrl(url), m_block(kBlockBytes),
-      m_elapsedMs(kStartElapsedMs), m_nextPauseMs(manager.m_firstPauseMs)
+DownloadWorker::DownloadWorker(DownloadManager& manager, DownloadTask& task)
+    : m_manager(manager), m_task(task), m_url(toWide(task.url())), m_block(kBlockBytes),
+      m_elapsedMs(kStartElapsedMs), m_nextPauseMs(manager.firstReconnectPauseMs())
 {
 }
 
@@ -88,33 +67,29 @@ void DownloadWorker::run()
 
 bool DownloadWorker::start()
 {
-    m_finalPath = resolveName(m_manager.savePath(), m_name);
-    m_partialPath = m_finalPath + kPartialSuffix;
-    m_recordPath = m_finalPath + kRecordSuffix;
-
     if (!m_source.openSession() || !m_source.open(m_url, 0)) return false;
-    const ResumeRecord record = readResumeRecord(m_recordPath);
-    createParentDirs(m_partialPath);
+    const ResumeRecord record = readResumeRecord(m_task.recordPath());
+    createParentDirs(m_task.partialPath());
     m_lengthKnown = m_source.contentLength(m_total);
     if (!m_lengthKnown) m_total = 0;
     if (m_lengthKnown && m_total == kErrorPageLength) return false;
 
     const bool resume = m_lengthKnown && record.total == m_total && record.received > 0 &&
                         record.received <= m_total &&
-                        record.received <= fileSize(m_partialPath);
+                        record.received <= fileSize(m_task.partialPath());
     if (!openPartialFile(resume, resume ? record.received : 0)) {
-        showCreateFileFailed(m_partialPath);
+        showCreateFileFailed(m_task.partialPath());
         return false;
     }
     // Written now so that its space exists when the disk fills up during the transfer.
-    writeResumeRecord(m_recordPath, {m_total, m_received});
+    writeResumeRecord(m_task.recordPath(), {m_total, m_received});
     if (resume) return resumeTransfer(record.received);
     return true;
 }
 
 bool DownloadWorker::openPartialFile(bool resume, std::uint32_t offset)
 {
-    m_file.reset(CreateFileA(m_partialPath.c_str(), GENERIC_WRITE, 0, nullptr,
+    m_file.reset(CreateFileA(m_task.partialPath().c_str(), GENERIC_WRITE, 0, nullptr,
                              resume ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!m_file) return false;
     if (resume) {
@@ -189,7 +164,7 @@ void DownloadWorker::transfer()
         } else {
             DWORD written = 0;
             if (!WriteFile(m_file.get(), m_block.data(), got, &written, nullptr) || written != got) {
-                showMessage(kWriteFailedText, m_manager.m_dataDrive.drive(), kWriteFailedCaption);
+                showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
                 return;
             }
             m_received += got;
@@ -204,7 +179,7 @@ void DownloadWorker::transfer()
                 m_elapsedMs = now - m_startTick;
             }
             m_emptyReads = 0;
-            m_nextPauseMs = m_manager.m_firstPauseMs;
+            m_nextPauseMs = m_manager.firstReconnectPauseMs();
             reportProgress();
             if (m_lengthKnown && m_received >= m_total) return;
         }
@@ -218,11 +193,11 @@ bool DownloadWorker::reconnect()
     for (int attempt = 0; attempt < kMaxReconnectAttempts; ++attempt) {
         // Paced, so that a server answering without data is not hammered.
         if (!pause(m_nextPauseMs)) return false;
-        m_nextPauseMs = std::min(m_nextPauseMs * 2, m_manager.m_maxPauseMs.load());
+        m_nextPauseMs = std::min(m_nextPauseMs * 2, m_manager.maxReconnectPauseMs());
         if (positionedOpen(m_received)) return true;
         m_source.close();
     }
-    showMessage(kUnreachableText, m_narrowUrl, kUnreachableCaption);
+    showMessage(kUnreachableText, m_task.url(), kUnreachableCaption);
     return false;
 }
 
@@ -239,7 +214,7 @@ bool DownloadWorker::pause(unsigned milliseconds) const
 
 void DownloadWorker::finish()
 {
-    writeResumeRecord(m_recordPath, {m_total, m_received});
+    writeResumeRecord(m_task.recordPath(), {m_total, m_received});
     const bool endedCleanly = m_source.ended();
     m_source.close();
     m_file.reset();
@@ -249,14 +224,14 @@ void DownloadWorker::finish()
         if (endedCleanly) {
             complete();
         } else {
-            DeleteFileA(m_recordPath.c_str());
-            DeleteFileA(m_partialPath.c_str());
+            DeleteFileA(m_task.recordPath().c_str());
+            DeleteFileA(m_task.partialPath().c_str());
         }
         return;
     }
     if (m_received > m_total) {
-        DeleteFileA(m_recordPath.c_str());
-        DeleteFileA(m_partialPath.c_str());
+        DeleteFileA(m_task.recordPath().c_str());
+        DeleteFileA(m_task.partialPath().c_str());
     } else if (m_received == m_total) {
         complete();
     }
@@ -265,27 +240,27 @@ void DownloadWorker::finish()
 
 void DownloadWorker::complete()
 {
-    if (pathExists(m_finalPath)) DeleteFileA(m_finalPath.c_str());
+    if (pathExists(m_task.finalPath())) DeleteFileA(m_task.finalPath().c_str());
     // A final file that cannot be replaced (in use, or a directory of that name) leaves the
     // download unfinished: partial file and record stay for a later attempt, and nothing
     // stale is unpacked or installed.
-    if (std::rename(m_partialPath.c_str(), m_finalPath.c_str()) != 0) return;
-    DeleteFileA(m_recordPath.c_str());
-    if (getFileExtension(m_finalPath) == kArchiveExtension) extract();
+    if (std::rename(m_task.partialPath().c_str(), m_task.finalPath().c_str()) != 0) return;
+    DeleteFileA(m_task.recordPath().c_str());
+    if (getFileExtension(m_task.finalPath()) == kArchiveExtension) extract();
 }
 
 void DownloadWorker::extract()
 {
     const std::string command =
-        extractorCommand(m_manager.m_dataDrive.systemRoot(), m_finalPath, m_manager.unCompressPath());
+        extractorCommand(m_manager.dataDrive().systemRoot(), m_task.finalPath(), m_task.dirs().unCompress);
     unsigned long exitCode = 0;
     const bool started = runExtractor(command, &exitCode);
     if (!started)
-        showMessage(kExtractFailedText, m_manager.m_dataDrive.drive(), kExtractFailedCaption);
+        showMessage(kExtractFailedText, m_manager.dataDrive().drive(), kExtractFailedCaption);
     // The installation learns whether the archive really came out whole: installing after
     // a failed extraction would record the new version over the old engine files.
-    if (m_finalPath.find(kEngineArchive) != std::string::npos && m_manager.m_engineArchiveHandler)
-        m_manager.m_engineArchiveHandler(started && exitCode == 0);
+    if (m_task.finalPath().find(kEngineArchive) != std::string::npos)
+        m_manager.handOverEngineArchive(m_task, started && exitCode == 0);
 }
 
 void DownloadWorker::reportProgress()
@@ -293,7 +268,13 @@ void DownloadWorker::reportProgress()
     const float fraction =
         m_total == 0 ? 0.0f
                      : std::min(kMaxRunningFraction, static_cast<float>(m_received) / static_cast<float>(m_total));
-    m_manager.setTaskProgress(m_name, fraction, m_speed, m_received, m_total);
+    TaskProgress progress;
+    progress.reported = true;
+    progress.fraction = fraction;
+    progress.speed = m_speed;
+    progress.received = m_received;
+    progress.total = m_total;
+    m_task.setProgress(progress);
 }
 
 void DownloadWorker::showMessage(const char* format, const std::string& value, const char* caption) const

@@ -12,16 +12,14 @@
 #include <vector>
 
 class DownloadManager;
+class DownloadTask;
 
 class DownloadWorker {
 public:
-    // Thread procedure; the argument is the DownloadManager.
-    static DWORD WINAPI threadProc(void* manager);
+    DownloadWorker(DownloadManager& manager, DownloadTask& task);
+    void run();
 
 private:
-    DownloadWorker(DownloadManager& manager, const std::string& name, const std::string& url);
-
-    void run();
     bool start();
     bool openPartialFile(bool resume, std::uint32_t offset);
     bool resumeTransfer(std::uint32_t offset);
@@ -37,12 +35,8 @@ private:
     void showMessage(const char* format, const std::string& value, const char* caption) const;
 
     DownloadManager& m_manager;
-    const std::string m_name;
+    DownloadTask& m_task;
     const std::wstring m_url;
-    const std::string m_narrowUrl;
-    std::string m_finalPath;
-    std::string m_partialPath;
-    std::string m_recordPath;
 
     HttpSource m_source;
     fw::UniqueHandle m_file;

@@ -82,9 +82,9 @@ EngineUpdate::EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads)
 {
     // An archive that did not come out whole installs nothing: its version file would claim
     // an engine that is not there, and the next check would not offer the update again.
-    m_downloads.setEngineArchiveHandler([this](bool extracted) {
+    m_downloads.setEngineArchiveHandler([this](const DownloadTask& task, bool extracted) {
         if (extracted)
-            installEngineUpdate();
+            installEngineUpdate(task.dirs());
     });
 }
 
@@ -95,12 +95,16 @@ EngineUpdate::~EngineUpdate()
 
 bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
 {
-    m_downloads.setSavePath(kDownloadDir);
-    m_downloads.setUnCompressPath(kExtractionDir);
-    const std::string savePath = m_downloads.savePath();
+    // Directories of this update for its whole run, whatever the page sets meanwhile.
+    DownloadDirs dirs;
+    dirs.save = m_downloads.onDataDrive(kDownloadDir);
+    dirs.unCompress = m_downloads.onDataDrive(kExtractionDir);
+    createDirectories(dirs.save);
+    createDirectories(dirs.unCompress);
+    const std::string& savePath = dirs.save;
 
     deleteFile(savePath, kVersionFile);
-    m_downloads.downloadAndRename(baseUrl + kVersionFile, std::string());
+    m_downloads.downloadAndRename(baseUrl + kVersionFile, std::string(), dirs);
     for (int polls = 0; polls < kVersionPolls && !isFileExist(savePath, kVersionFile); ++polls)
         Sleep(kVersionPollMs);
 
@@ -122,13 +126,13 @@ bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
         return false;
 
     deleteFile(savePath, kEngineArchive);
-    m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string());
+    m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string(), dirs);
     return true;
 }
 
 float EngineUpdate::getVersionUpdateProgress()
 {
-    return m_downloads.getDownloadProgress(kEngineArchive);
+    return m_downloads.getDownloadProgressIn(m_downloads.onDataDrive(kDownloadDir), kEngineArchive);
 }
 
 std::string EngineUpdate::getLocalVersion() const
@@ -143,11 +147,11 @@ std::string EngineUpdate::getServerVersion() const
     return m_serverVersion;
 }
 
-void EngineUpdate::installEngineUpdate()
+void EngineUpdate::installEngineUpdate(const DownloadDirs& dirs)
 {
     if (!waitForEngineExit())
         return;
-    const std::string extractionDir = m_downloads.unCompressPath();
+    const std::string& extractionDir = dirs.unCompress;
     if (!isBelowRoot(extractionDir))
         return;
     const std::string localVersion = getLocalVersion();
@@ -162,8 +166,7 @@ void EngineUpdate::installEngineUpdate()
         for (const std::string& thumbnail : thumbnails)
             DeleteFileA(thumbnail.c_str());
     }
-    replaceWithBackup(m_dataDrive.systemRoot(), resolveName(m_downloads.savePath(), kVersionFile),
-                      kVersionFile);
+    replaceWithBackup(m_dataDrive.systemRoot(), resolveName(dirs.save, kVersionFile), kVersionFile);
 }
 
 // Installs every file below prefix, deleting each from there once it is in place; false

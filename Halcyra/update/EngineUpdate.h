@@ -7,6 +7,7 @@
 
 class DataDrive;
 class DownloadManager;
+struct DownloadDirs;
 
 class EngineUpdate {
 public:
@@ -18,11 +19,14 @@ public:
     EngineUpdate(const EngineUpdate&) = delete;
     EngineUpdate& operator=(const EngineUpdate&) = delete;
 
-    // Points the downloads at the update directories, fetches the server's version file
-    // and, when it differs from the installed one and the engine has been closed, starts
-    // the download of the engine archive. True when that download was started.
+    // Fetches the server's version file into the update's own download directory and,
+    // when it differs from the installed one and the engine has been closed, starts the
+    // download of the engine archive there, to be unpacked into the update's extraction
+    // directory. The page's save and uncompress paths stay as the page set them. True when
+    // the archive download was started.
     bool versionCheckAndUpdate(const std::string& baseUrl);
-    // Progress of the engine archive download, as for any download in the save path.
+    // Progress of the engine archive download, as for any download, in the update's
+    // download directory.
     float getVersionUpdateProgress();
     // The versions read by the last check; empty before it.
     std::string getLocalVersion() const;
@@ -30,8 +34,9 @@ public:
 
     // Moves the extracted files into the installation (backing up what they replace),
     // runs the prerequisites installers on a first installation, clears an old thumbnail
-    // cache and installs the downloaded version file. Runs on a download worker.
-    void installEngineUpdate();
+    // cache and installs the downloaded version file. Runs on a download worker, with the
+    // directories its archive was admitted with.
+    void installEngineUpdate(const DownloadDirs& dirs);
 
 private:
     bool installFiles(const std::string& extractionDir, bool firstInstallation);

@@ -62,16 +62,13 @@ protected:
     }
 
     // Waits until the task has reported at least `received` bytes.
-    bool waitForReceived(const std::string& name, std::uint32_t received, DWORD timeoutMs = 30000)
+    bool waitForReceived(const std::string& name, std::uint64_t received, DWORD timeoutMs = 30000)
     {
         const DWORD start = GetTickCount();
         for (;;) {
-            DownloadTask task;
-            if (downloads.findTask(name, task) && !task.progress.empty()) {
-                unsigned long got = 0;
-                if (std::sscanf(task.progress.c_str(), "%*f|%*f|%lu|", &got) == 1 && got >= received)
-                    return true;
-            }
+            TaskProgress progress;
+            if (downloads.findProgress(name, progress) && progress.reported && progress.received >= received)
+                return true;
             if (GetTickCount() - start > timeoutMs) return false;
             Sleep(5);
         }

@@ -91,10 +91,10 @@ TEST_F(ExtractionTest, EngineArchiveIsHandedOverWhileItsTaskIsRunning)
     bool taskPresent = false;
     bool extracted = false;
     bool reported = false;
-    downloads.setEngineArchiveHandler([&](bool extractorSucceeded) {
+    downloads.setEngineArchiveHandler([&](const DownloadTask& task, bool extractorSucceeded) {
         ++handovers;
-        DownloadTask task;
-        taskPresent = downloads.findTask("Vistaweaver.7z", task);
+        TaskProgress progress;
+        taskPresent = downloads.findProgress("Vistaweaver.7z", progress) && task.name() == "Vistaweaver.7z";
         extracted = exists("D:/un/top.txt");
         reported = extractorSucceeded;
     });

@@ -379,3 +379,45 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
+{
+    serveArchive({{"Launcher.dat", "new launcher data"}});
+    // The archive arrives slowly, so that the page acts while it downloads.
+    archive.trickleBytes = 16;
+    archive.trickleDelayMs = 40;
+    files::write(kInstalledVersion, "2020010100");
+    files::write("D:/before/marker", "page file");
+    files::write("D:/scene/s1.pak", "scene package");
+    files::write("D:/scene/version.tab", "scene versions");
+
+    text(L"external.setSavePath('before')");
+    text(L"external.setUnCompressPath('before')");
+    EXPECT_TRUE(check());
+    // The check left the page's paths as they were.
+    EXPECT_EQ(text(L"external.isFileExist('marker')"), L"true");
+    ASSERT_GE(progress(), 0.0f);
+    ASSERT_LT(progress(), 1.0f);
+    // The page opens a scene meanwhile.
+    text(L"external.setSavePath('scene')");
+    text(L"external.setUnCompressPath('scene')");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    EXPECT_TRUE(installedAtOne);
+    EXPECT_EQ(files::read(kInstalledVersion), kServerVersion + " build 12\r\nnotes\r\n");
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "new launcher data");
+    EXPECT_TRUE(files::exists("D:/Orbelune/UpdateDown/Vistaweaver.7z"));
+    // Nothing of the update went near the scene directory, nor anything of it elsewhere.
+    EXPECT_EQ(files::read("D:/scene/s1.pak"), "scene package");
+    EXPECT_EQ(files::read("D:/scene/version.tab"), "scene versions");
+    EXPECT_FALSE(files::exists("D:/scene/Launcher.dat"));
+    EXPECT_FALSE(files::exists("D:/scene/Vistaweaver.7z"));
+    EXPECT_FALSE(files::exists(kSystemRoot + "s1.pak"));
+    EXPECT_FALSE(files::exists(kSystemRoot + "version.tab"));
+    EXPECT_EQ(text(L"external.isFileExist('s1.pak')"), L"true");
+    EXPECT_TRUE(messages().empty());
+}
+
+}  // namespace

@@ -1,0 +1,46 @@
+#include "Halcyra/download/DownloadTask.h"
+
+#include "Halcyra/download/FileQueries.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace {
+
+const char kProgressFormat[] = "%.2f|%.2f|%" PRIu64 "|%" PRIu64;
+const char kPartialSuffix[] = "~";
+const char kRecordSuffix[] = "td";
+
+}  // namespace
+
+std::string formatProgress(const TaskProgress& progress)
+{
+    if (!progress.reported) return std::string();
+    char text[96];
+    std::snprintf(text, sizeof text, kProgressFormat, progress.fraction, progress.speed,
+                  progress.received, progress.total);
+    return text;
+}
+
+DownloadTask::DownloadTask(const std::string& name, const std::string& url, const DownloadDirs& dirs)
+    : m_name(name), m_url(url), m_dirs(dirs), m_finalPath(resolveName(dirs.save, name)),
+      m_partialPath(m_finalPath + kPartialSuffix), m_recordPath(m_finalPath + kRecordSuffix)
+{
+}
+
+DownloadTask::~DownloadTask()
+{
+    if (m_thread) WaitForSingleObject(m_thread.get(), INFINITE);
+}
+
+TaskProgress DownloadTask::progress() const
+{
+    ROVodi::ScopedLock guard(m_progressLock);
+    return m_progress;
+}
+
+void DownloadTask::setProgress(const TaskProgress& progress)
+{
+    ROVodi::ScopedLock guard(m_progressLock);
+    m_progress = progress;
+}
