@@ -253,14 +253,13 @@ void DownloadWorker::extract()
 {
     const std::string command =
         extractorCommand(m_manager.dataDrive().systemRoot(), m_task.finalPath(), m_task.dirs().unCompress);
-    unsigned long exitCode = 0;
-    const bool started = runExtractor(command, &exitCode);
-    if (!started)
+    const bool extracted = runExtractor(command);
+    if (!extracted)
         showMessage(kExtractFailedText, m_manager.dataDrive().drive(), kExtractFailedCaption);
     // The installation learns whether the archive really came out whole: installing after
     // a failed extraction would record the new version over the old engine files.
     if (m_task.finalPath().find(kEngineArchive) != std::string::npos)
-        m_manager.handOverEngineArchive(m_task, started && exitCode == 0);
+        m_manager.handOverEngineArchive(m_task, extracted);
 }
 
 void DownloadWorker::reportProgress()

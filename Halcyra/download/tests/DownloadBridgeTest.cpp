@@ -22,8 +22,9 @@ class DownloadBridge : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(drives.map('D')) << drives.error();
-        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall&) {
+        fw::setMessageBoxRecorder([this](const fw::MessageBoxCall& call) {
             ++messages;
+            captions.push_back(call.caption);
             return IDOK;
         });
         launcher.initStartupState();
@@ -43,6 +44,7 @@ protected:
     HttpTestServer server;
     testing_support::DriveFixture drives;
     int messages = 0;
+    std::vector<std::wstring> captions;
     Launcher launcher;
     fw::ScriptHost host;
 };
@@ -118,4 +120,39 @@ TEST_F(DownloadBridge, ClearDownloadStopsTheTasksAndLetsLaterOnesRun) {
     EXPECT_TRUE(exists("D:/dl/a.bin~"));
     EXPECT_TRUE(exists("D:/dl/sub/b.bin~"));
     EXPECT_EQ(*small.body, testing_support::readBytes("D:/dl/c.bin"));
+}
+
+TEST_F(DownloadBridge, PageUnpacksAnArchiveUnderPathsWithSpacesAndHearsOfADamagedOne) {
+    // The extractor in the system-drive root; the archive holds top.txt and
+    // nested/deeper/inner.txt.
+    const std::string extractor = launcher.dataDrive().systemRoot() + "7z.exe";
+    CreateDirectoryA(launcher.dataDrive().systemRoot().c_str(), nullptr);
+    ASSERT_TRUE(CopyFileA("7z.exe", extractor.c_str(), FALSE));
+    HttpReply archive;
+    archive.body = std::make_shared<std::string>(testing_support::readBytes("download-test.7z"));
+    ASSERT_GT(archive.body->size(), 200u);
+    server.setReply("/scenes/scene.7z", archive);
+    HttpReply damaged;
+    damaged.body = std::make_shared<std::string>(archive.body->substr(0, archive.body->size() - 64));
+    server.setReply("/scenes/damaged.7z", damaged);
+
+    ASSERT_TRUE(run(
+        L"function fetch(url, name) {\n"
+        L"  show(external.downloadAndRename(url, name));\n"
+        L"  for (var i = 0; i < 3000 && external.getDownloadingFilenames() != ''; ++i) sleep(10);\n"
+        L"  show(external.getDownloadProgressInfo(name));\n"
+        L"}\n"
+        L"external.setSavePath('Orbelune/My Downloads');\n"
+        L"external.setUnCompressPath('Orbelune/My Scenes');\n"
+        L"fetch('" + wide(server.url("/scenes/scene.7z")) + L"', 'my scene.7z');\n"
+        L"fetch('" + wide(server.url("/scenes/damaged.7z")) + L"', 'damaged scene.7z');\n"
+        L"external.setSavePath('Orbelune/My Scenes');\n"
+        L"show(external.isFileExist('top.txt'));\n"
+        L"show(external.isFileExist('nested/deeper/inner.txt'));\n"));
+    const std::vector<std::wstring> expected = {L"0", L"1.0|0|0|0", L"0", L"1.0|0|0|0", L"true", L"true"};
+    EXPECT_EQ(host.logLines(), expected);
+    // The first archive came out whole; the damaged one was reported.
+    EXPECT_EQ(captions, std::vector<std::wstring>{L"文件解压出错"});
+    EXPECT_EQ("top level\n", testing_support::readBytes("D:/Orbelune/My Scenes/top.txt"));
+    DeleteFileA(extractor.c_str());
 }

@@ -82,6 +82,37 @@ TEST_F(ExtractionTest, MissingExtractorIsReportedAndTheFileStays)
     EXPECT_EQ(L"文件解压出错", shown[0].caption);
 }
 
+TEST_F(ExtractionTest, PathsWithASpaceReachTheExtractorWhole)
+{
+    installExtractor();
+    serve("/pkg/scene.7z");
+    downloads.setSavePath("my downloads");
+    downloads.setUnCompressPath("my scenes");
+    ASSERT_EQ(0, downloads.downloadAndRename(server.url("/pkg/scene.7z"), "my scene.7z"));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*archive, readBytes("D:/my downloads/my scene.7z")));
+    EXPECT_EQ("top level\n", readBytes("D:/my scenes/top.txt"));
+    EXPECT_EQ("nested file\n", readBytes("D:/my scenes/nested/deeper/inner.txt"));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(ExtractionTest, DamagedArchiveIsReportedAndTheFileStays)
+{
+    installExtractor();
+    HttpReply damaged;
+    damaged.body = std::make_shared<std::string>(archive->substr(0, archive->size() / 2));
+    server.setReply("/pkg/damaged.7z", damaged);
+    ASSERT_EQ(0, downloads.download(server.url("/pkg/damaged.7z")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*damaged.body, readBytes(dl("damaged.7z"))));
+    EXPECT_EQ(DownloadManager::kFinishedProgress, downloads.getDownloadProgressInfo("damaged.7z"));
+    EXPECT_FALSE(exists("D:/un/top.txt"));
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"文件无法正常解压，请检查D盘剩余空间是否充足！", shown[0].text);
+    EXPECT_EQ(L"文件解压出错", shown[0].caption);
+}
+
 TEST_F(ExtractionTest, EngineArchiveIsHandedOverWhileItsTaskIsRunning)
 {
     installExtractor();

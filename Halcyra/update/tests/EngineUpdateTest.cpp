@@ -375,7 +375,9 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
     EXPECT_FALSE(files::exists(kSystemRoot + "Leftover.dat"));
     EXPECT_EQ(files::read(kExtracted + "Leftover.dat"), "old");
     EXPECT_FALSE(files::exists(kSystemRoot + "Launcher.dat"));
-    EXPECT_EQ(messages().size(), 1u);
+    // The failed extraction is reported as well.
+    ASSERT_EQ(messages().size(), 2u);
+    EXPECT_EQ(messages()[1].caption, L"文件解压出错");
 }
 
 }  // namespace
