@@ -1,6 +1,5 @@
 #include "Halcyra/shell/HalcyraDlg.h"
 
-#include "Halcyra/common/Helpers.h"
 #include "Halcyra/res/resource.h"
 #include "Halcyra/shell/AboutDlg.h"
 #include "Halcyra/shell/BrowserFeatures.h"
@@ -47,7 +46,7 @@ BOOL CHalcyraDlg::OnInitDialog() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 1280, 738, SWP_NOZORDER);
     ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
     m_launcher.initStartupState();
-    Navigate(toWide(readStartPage(kStartPageFile)).c_str());
+    Navigate(startPageAddress(kStartPageFile).c_str());
     addTrayIcon();
     return TRUE;
 }

@@ -1,15 +1,32 @@
 #include "Halcyra/shell/StartPage.h"
 
+#include <windows.h>
+
 #include <cstdio>
 #include <memory>
 #include <vector>
 
-const char kDefaultStartPage[] = "https://www.lumaro.com/";
+#include "Halcyra/common/Helpers.h"
 
 namespace {
+
+const wchar_t kBuiltInPage[] = L"/start.html";
+
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
+
+// The full path of the running program, however long.
+std::wstring programPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) return std::wstring(buffer.data(), length);
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
 }  // namespace
 
 std::string readStartPage(const char* fileName) {
@@ -23,5 +40,12 @@ std::string readStartPage(const char* fileName) {
             page = bytes.data();  // up to the first zero byte
         }
     }
-    return page.empty() ? kDefaultStartPage : page;
+    return page;
+}
+
+std::wstring builtInStartPage() { return L"res://" + programPath() + kBuiltInPage; }
+
+std::wstring startPageAddress(const char* fileName) {
+    std::wstring page = toWide(readStartPage(fileName));
+    return page.empty() ? builtInStartPage() : page;
 }

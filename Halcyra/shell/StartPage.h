@@ -1,9 +1,16 @@
 #pragma once
-// The page the launcher opens: the bytes of the start page file up to its first zero
-// byte, untrimmed (line ends included); the default page when the file is missing or
-// empty.
+// The page the launcher opens: the text of "web.ini", or the start page built into the
+// program when that file is missing, unreadable or empty.
 #include <string>
 
-extern const char kDefaultStartPage[];
-
+// The bytes of the file up to its first zero byte, untrimmed (line ends included); empty
+// when it cannot be read.
 std::string readStartPage(const char* fileName);
+
+// "res://<full path of this program>/start.html": the start page among the program's
+// HTML resources.
+std::wstring builtInStartPage();
+
+// The address to navigate to: the file's text, converted from the ANSI code page, or
+// builtInStartPage() when that gives no text.
+std::wstring startPageAddress(const char* fileName);

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
 #include "Halcyra/shell/BrowserFeatures.h"
+#include "StartPageFiles.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
@@ -17,6 +19,7 @@ namespace {
 
 using testing_support::besideThisProgram;
 using testing_support::eventually;
+using testing_support::readBytes;
 
 const wchar_t kMainCaption[] = L"Lumaro";
 const wchar_t kPromptCaption[] = L"\u5173\u95ED\u63D0\u793A";
@@ -251,4 +254,42 @@ TEST_F(LauncherWindow, FirstStartRecordsTheDataDriveAndTheNextReusesTheRecord) {
     ASSERT_TRUE(::GetFileAttributesExA(kDriveRecord, GetFileExInfoStandard, &data));
     EXPECT_EQ(0, ::CompareFileTime(&old, &data.ftLastWriteTime));
     testing_support::removeTree(kSystemRoot);
+}
+
+namespace {
+
+std::string narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
+
+BOOL CALLBACK collectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
+    if (!IS_INTRESOURCE(name)) reinterpret_cast<std::set<std::wstring>*>(names)->insert(name);
+    return TRUE;
+}
+
+}  // namespace
+
+TEST(StartPageResources, LauncherExeHoldsEveryPageFileByteForByteAndNothingElse) {
+    HMODULE exe = ::LoadLibraryExA(besideThisProgram("Launcher.exe").c_str(), nullptr,
+                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(nullptr, exe);
+    std::set<std::wstring> listed;
+    for (const wchar_t* file : kStartPageFiles) {
+        std::wstring name;
+        for (const wchar_t* c = file; *c; ++c) name += static_cast<wchar_t>(towupper(*c));
+        listed.insert(name);
+
+        HRSRC found = ::FindResourceW(exe, file, RT_HTML);
+        ASSERT_NE(nullptr, found) << narrow(file);
+        HGLOBAL loaded = ::LoadResource(exe, found);
+        const char* bytes = static_cast<const char*>(::LockResource(loaded));
+        ASSERT_NE(nullptr, bytes) << narrow(file);
+        const std::string source = readBytes(besideThisProgram("start-page\\" + narrow(file)));
+        ASSERT_FALSE(source.empty()) << narrow(file);
+        EXPECT_EQ(source, std::string(bytes, ::SizeofResource(exe, found))) << narrow(file);
+    }
+    // The page's own references resolve among these names only.
+    std::set<std::wstring> inProgram;
+    ::EnumResourceNamesW(exe, RT_HTML, collectName, reinterpret_cast<LONG_PTR>(&inProgram));
+    EXPECT_EQ(listed, inProgram);
+    EXPECT_EQ(1u, listed.count(L"START.HTML"));
+    ::FreeLibrary(exe);
 }

@@ -92,6 +92,19 @@ TEST(MainWindow, OpensMaximisedOnTheWebIniPageWithLineEndAndAboutItem) {
     EXPECT_TRUE(stepped);
 }
 
+TEST(MainWindow, WithoutWebIniOpensTheStartPageBuiltIntoTheProgram) {
+    testing_support::TempDir dir;
+    CurrentDirectory cwd(dir.path());
+    std::wstring opened;
+    SteppedMainDlg dlg([&](SteppedMainDlg& d) {
+        opened = d.requestedUrl();
+        d.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+    // cmake/wine-run runs every test program from C:\halcyra.
+    EXPECT_EQ(L"res://C:\\halcyra\\shell_tests.exe/start.html", opened);
+}
+
 TEST(MainWindow, PageButtonCancelEndsTheLauncher) {
     SteppedMainDlg dlg([](SteppedMainDlg& d) { d.clickElement(L"ButtonCancel"); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());

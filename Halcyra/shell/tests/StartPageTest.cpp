@@ -18,18 +18,25 @@ TEST(StartPage, FileBytesUpToTheFirstZeroUntrimmed) {
     testing_support::TempDir dir;
     write(dir / "web.ini", "http://127.0.0.1/page?a=1 \r\n");
     EXPECT_EQ("http://127.0.0.1/page?a=1 \r\n", readStartPage((dir / "web.ini").c_str()));
+    EXPECT_EQ(L"http://127.0.0.1/page?a=1 \r\n", startPageAddress((dir / "web.ini").c_str()));
 
     write(dir / "web.ini", std::string("http://h/\0junk", 14));
     EXPECT_EQ("http://h/", readStartPage((dir / "web.ini").c_str()));
 }
 
-TEST(StartPage, MissingEmptyOrLeadingZeroFileGivesTheDefault) {
+TEST(StartPage, MissingEmptyOrLeadingZeroFileOpensThePageBuiltIntoTheProgram) {
+    // cmake/wine-run runs every test program from C:\halcyra.
+    const std::wstring builtIn = L"res://C:\\halcyra\\shell_tests.exe/start.html";
     testing_support::TempDir dir;
-    EXPECT_EQ(kDefaultStartPage, readStartPage((dir / "web.ini").c_str()));
+    EXPECT_EQ("", readStartPage((dir / "web.ini").c_str()));
+    EXPECT_EQ(builtIn, startPageAddress((dir / "web.ini").c_str()));
     write(dir / "web.ini", "");
-    EXPECT_EQ(kDefaultStartPage, readStartPage((dir / "web.ini").c_str()));
+    EXPECT_EQ(builtIn, startPageAddress((dir / "web.ini").c_str()));
     write(dir / "web.ini", std::string("\0http://h/", 10));
-    EXPECT_EQ(kDefaultStartPage, readStartPage((dir / "web.ini").c_str()));
+    EXPECT_EQ(builtIn, startPageAddress((dir / "web.ini").c_str()));
+    // A directory of that name cannot be read as a file.
+    ASSERT_TRUE(::CreateDirectoryA((dir / "web.ini.d").c_str(), nullptr));
+    EXPECT_EQ(builtIn, startPageAddress((dir / "web.ini.d").c_str()));
 }
 
 namespace {
