@@ -40,6 +40,12 @@ std::string readRecord(const std::string& path)
 
 }  // namespace
 
+bool isDriveLetter(const std::string& word)
+{
+    return word.size() == 1 &&
+           ((word[0] >= 'A' && word[0] <= 'Z') || (word[0] >= 'a' && word[0] <= 'z'));
+}
+
 std::string DataDrive::drive() const
 {
     ROVodi::ScopedLock guard(m_lock);
@@ -78,8 +84,10 @@ void DataDrive::init()
         m_systemRoot = root;
     }
 
-    std::string drive = readRecord(recordPath());
-    if (!drive.empty()) {
+    // A word that is not a drive letter is a damaged record: choosing afresh beats building
+    // every path on a drive nobody chose.
+    const std::string drive = readRecord(recordPath());
+    if (isDriveLetter(drive)) {
         setDrive(drive);
         return;
     }
@@ -97,7 +105,22 @@ void DataDrive::init()
 
 bool DataDrive::saveRecord() const
 {
-    const std::string drive = this->drive();
+    return writeRecord(drive());
+}
+
+bool DataDrive::switchTo(const std::string& drive)
+{
+    const std::string previous = this->drive();
+    if (writeRecord(drive)) {
+        setDrive(drive);
+        return true;
+    }
+    writeRecord(previous);
+    return false;
+}
+
+bool DataDrive::writeRecord(const std::string& drive) const
+{
     std::ofstream record(recordPath(), std::ios::binary | std::ios::trunc);
     if (!record)
         return false;

@@ -5,6 +5,10 @@
 
 #include <string>
 
+// True for one letter A to Z in either case, the only word a drive record or a move
+// target may hold; the uninstaller reads the record by the same rule.
+bool isDriveLetter(const std::string& word);
+
 class DataDrive {
 public:
     DataDrive() = default;
@@ -28,7 +32,14 @@ public:
     // cannot be created (for instance when the system root does not exist).
     bool saveRecord() const;
 
+    // Records drive and makes it the data drive. When the record cannot be rewritten the
+    // data drive stays as it was and the record keeps naming it (a record cut short by the
+    // failed write gets its word back): the next start must look where the data still is.
+    bool switchTo(const std::string& drive);
+
 private:
+    bool writeRecord(const std::string& drive) const;
+
     mutable ROVodi::crCriticalMutex m_lock;
     std::string m_drive;
     std::string m_systemRoot;

@@ -1,6 +1,7 @@
 #include "Halcyra/storage/DriveMove.h"
 
 #include "Halcyra/storage/DataDrive.h"
+#include "Halcyra/storage/DriveSurvey.h"
 #include "Halcyra/update/FileReplace.h"
 
 #include <vector>
@@ -12,11 +13,6 @@ const char kDataRootSuffix[] = ":/Orbelune/";
 const char* const kEngineDirs[] = {"420/", "424/", "426/"};
 const float kCompleted = 1.0f;
 const float kFailed = -1.0f;
-
-bool isDriveLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 char upper(char c)
 {
@@ -36,7 +32,7 @@ void DriveMove::changeDisk(const std::string& drive)
 {
     if (m_worker)
         return;
-    if (drive.size() != 1 || !isDriveLetter(drive[0]))
+    if (!isDriveLetter(drive))
         return;
     // Drive letters name the same drive in either case; a move onto the data drive itself
     // would push every file into its own backup and then delete it.
@@ -44,6 +40,13 @@ void DriveMove::changeDisk(const std::string& drive)
     const std::string current = m_dataDrive.drive();
     if (current.size() == 1 && upper(current[0]) == target[0])
         return;
+
+    // Data moved onto a drive that is not there, or that may be gone tomorrow, would be
+    // lost to every later start.
+    if (!isFixedDrive(target[0])) {
+        m_progress = kFailed;
+        return;
+    }
 
     m_targetDrive = target;
     m_progress = 0.0f;
@@ -90,9 +93,12 @@ void DriveMove::move()
         return;
     }
     // Switch and record first: a launcher that dies while deleting then still finds every
-    // engine file on the new drive.
-    m_dataDrive.setDrive(m_targetDrive);
-    m_dataDrive.saveRecord();
+    // engine file on the new drive. Without the record the next start would look on the
+    // old drive, so the engines stay there and the move counts as failed.
+    if (!m_dataDrive.switchTo(m_targetDrive)) {
+        m_progress = kFailed;
+        return;
+    }
     for (const std::string& file : files)
         DeleteFileA(file.c_str());
     m_progress = kCompleted;

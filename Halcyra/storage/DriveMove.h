@@ -20,7 +20,8 @@ public:
 
     // Starts a move to drive, one letter A to Z in either case. Ignored while the worker of
     // a move is held (running, or ended but not yet polled), for the data drive itself and
-    // for anything else.
+    // for anything else. A letter that is not a fixed drive present now is refused: the
+    // progress becomes -1.0 and nothing moves.
     void changeDisk(const std::string& drive);
 
     // Files copied so far as a fraction, 1.0 after a completed move and -1.0 after a failed

@@ -63,6 +63,12 @@ std::vector<FixedDrive> surveyFixedDrives()
     return drives;
 }
 
+bool isFixedDrive(char letter)
+{
+    const char root[] = {letter, ':', '\\', '\0'};
+    return GetDriveTypeA(root) == DRIVE_FIXED;
+}
+
 std::string diskInfoText(const std::vector<FixedDrive>& drives)
 {
     std::string text;

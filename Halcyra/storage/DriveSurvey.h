@@ -12,6 +12,10 @@ struct FixedDrive {
 // Fixed drives in the order of the logical drive list. Sleeps 10 ms per logical drive.
 std::vector<FixedDrive> surveyFixedDrives();
 
+// True when the drive of this letter is present now and a fixed disk (not removable,
+// optical, network or RAM).
+bool isFixedDrive(char letter);
+
 // The entries joined with ";" (the page's drive list); empty with no fixed drive.
 std::string diskInfoText(const std::vector<FixedDrive>& drives);
 

@@ -40,7 +40,7 @@ TEST_F(DataDriveTest, RecordedDriveIsTakenAndRecordLeftAlone)
         {"E", "E"},
         {" \t\r\nE\r\n ", "E"},  // blanks and line ends around the letter
         {"E F", "E"},             // only the first word
-        {"Data drive", "Data"},   // a word of any length is taken as it is
+        {"e", "e"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.record);
@@ -55,9 +55,11 @@ TEST_F(DataDriveTest, RecordedDriveIsTakenAndRecordLeftAlone)
     }
 }
 
-TEST_F(DataDriveTest, MissingOrBlankRecordIsChosenAndWritten)
+TEST_F(DataDriveTest, MissingBlankOrDamagedRecordIsChosenAndWritten)
 {
-    for (const char* record : {static_cast<const char*>(nullptr), "", " \r\n"}) {
+    // A word that is not one letter names no drive; the uninstaller ignores it too.
+    for (const char* record : {static_cast<const char*>(nullptr), "", " \r\n", "Data drive",
+                               "E:", "EF", "1", "\xb5\xe7"}) {
         SCOPED_TRACE(record ? record : "(none)");
         DeleteFileA(kRecord);
         if (record)

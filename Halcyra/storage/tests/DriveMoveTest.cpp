@@ -75,16 +75,63 @@ protected:
     std::vector<fw::MessageBoxCall> messages;  // written by the worker, read after it ended
 };
 
-TEST_F(DriveMoveTest, NothingToMoveSwitchesTheDriveAtOnceEvenToAMissingDrive)
+TEST_F(DriveMoveTest, NothingToMoveSwitchesTheDriveAtOnce)
 {
     files::write(kSource + "Download/keep.bin", "stays");
 
-    move.changeDisk("G");
+    move.changeDisk("E");
     EXPECT_EQ(pollToEnd().back(), 1.0f);
-    EXPECT_EQ(dataDrive.drive(), "G");
-    EXPECT_EQ(files::read(kRecord), "G");
+    EXPECT_EQ(dataDrive.drive(), "E");
+    EXPECT_EQ(files::read(kRecord), "E");
     EXPECT_EQ(files::read(kSource + "Download/keep.bin"), "stays");
     EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DriveMoveTest, TargetThatIsNotAFixedDrivePresentNowIsRefused)
+{
+    files::write(kSource + "420/a.pak", "a");
+    ASSERT_TRUE(drives.map('F', DriveType::floppy)) << drives.error();
+    ASSERT_TRUE(drives.map('G', DriveType::cdrom)) << drives.error();
+    ASSERT_TRUE(drives.map('H', DriveType::network)) << drives.error();
+
+    // Q has no drive at all; with nothing to copy it used to become the data drive.
+    for (const char* drive : {"Q", "F", "G", "H"}) {
+        move.changeDisk(drive);
+        EXPECT_EQ(pollToEnd().back(), -1.0f) << drive;
+        EXPECT_EQ(dataDrive.drive(), "D") << drive;
+        EXPECT_EQ(files::read(kRecord), "D") << drive;
+        EXPECT_FALSE(files::exists(std::string(drive) + ":/Orbelune")) << drive;
+    }
+    EXPECT_EQ(files::read(kSource + "420/a.pak"), "a");
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(DriveMoveTest, RecordThatCannotBeRewrittenKeepsTheEnginesOnTheOldDrive)
+{
+    const char* const names[] = {"420/a.pak", "424/b.pak", "426/deep/c.pak"};
+    for (const char* name : names)
+        files::write(kSource + name, name);
+    // Read-only, and held open by another program: Wine lets this test's user (root) write
+    // to a read-only file, but not to one that another handle shares for reading only.
+    ASSERT_TRUE(SetFileAttributesA(kRecord, FILE_ATTRIBUTE_READONLY));
+    fw::UniqueHandle reader(CreateFileA(kRecord, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+
+    move.changeDisk("E");
+    const float last = pollToEnd().back();
+    reader.reset();
+    SetFileAttributesA(kRecord, FILE_ATTRIBUTE_NORMAL);
+
+    EXPECT_EQ(last, -1.0f);
+    for (const char* name : names)
+        EXPECT_EQ(files::read(kSource + name), name) << name;
+    EXPECT_EQ(dataDrive.drive(), "D");
+    EXPECT_EQ(files::read(kRecord), "D");
+    // The next start looks where the record points and finds every engine file there.
+    DataDrive nextStart;
+    nextStart.init();
+    EXPECT_EQ(nextStart.dataRoot(), kSource);
 }
 
 TEST_F(DriveMoveTest, MovesTheEngineDirectoriesFileByFile)
