@@ -81,7 +81,8 @@ std::string getFileExtension(const std::string& name) {
     return name.substr(dot + 1);
 }
 
-bool runAndWait(const std::string& commandLine, WORD show, unsigned long* exitCode) {
+bool runAndWait(const std::string& commandLine, WORD show, const std::string& directory,
+                unsigned long* exitCode) {
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');  // CreateProcessA may write into it
 
@@ -90,8 +91,8 @@ bool runAndWait(const std::string& commandLine, WORD show, unsigned long* exitCo
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        directory.c_str(), &startup, &process))
         return false;
     const fw::UniqueHandle processHandle(process.hProcess);
     const fw::UniqueHandle threadHandle(process.hThread);

@@ -251,9 +251,10 @@ void DownloadWorker::complete()
 
 void DownloadWorker::extract()
 {
+    const std::string systemRoot = m_manager.dataDrive().systemRoot();
     const std::string command =
-        extractorCommand(m_manager.dataDrive().systemRoot(), m_task.finalPath(), m_task.dirs().unCompress);
-    const bool extracted = runExtractor(command);
+        extractorCommand(systemRoot, m_task.finalPath(), m_task.dirs().unCompress);
+    const bool extracted = runExtractor(command, systemRoot);
     if (!extracted)
         showMessage(kExtractFailedText, m_manager.dataDrive().drive(), kExtractFailedCaption);
     // The installation learns whether the archive really came out whole: installing after

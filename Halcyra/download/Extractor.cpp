@@ -57,8 +57,8 @@ std::string extractorCommand(const std::string& systemRoot, const std::string& a
     return command;
 }
 
-bool runExtractor(const std::string& command)
+bool runExtractor(const std::string& command, const std::string& systemRoot)
 {
     unsigned long exitCode = 0;
-    return !command.empty() && runAndWait(command, SW_HIDE, &exitCode) && exitCode == 0;
+    return !command.empty() && runAndWait(command, SW_HIDE, systemRoot, &exitCode) && exitCode == 0;
 }

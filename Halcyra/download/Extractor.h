@@ -9,7 +9,8 @@
 std::string extractorCommand(const std::string& systemRoot, const std::string& archive,
                              const std::string& targetDir);
 
-// Runs the command hidden and waits for it to end. True only when the extractor ran and
-// exited with 0: 7-Zip reports a damaged archive, a wrong password or a full disk with
-// another exit code, and then not every file came out.
-bool runExtractor(const std::string& command);
+// Runs the command hidden from the directory that holds 7z.exe (the system-drive root) and
+// waits for it to end. True only when the extractor ran and exited with 0: 7-Zip reports a
+// damaged archive, a wrong password or a full disk with another exit code, and then not
+// every file came out.
+bool runExtractor(const std::string& command, const std::string& systemRoot);

@@ -71,9 +71,6 @@ void EngineProcess::init(SceneDescription& scene, const DataDrive& dataDrive)
         enginePath = engineDirectory + m_engineName;
     }
 
-    // The engine inherits this as its working directory.
-    SetCurrentDirectoryA(engineDirectory.c_str());
-
     if (scene.param("clientmode") != kClientModeStart)
         return;
     std::string command = formatCommand(enginePath, sceneDirectory, scene.param("param"));
@@ -91,8 +88,10 @@ void EngineProcess::init(SceneDescription& scene, const DataDrive& dataDrive)
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION process = {};
-    m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process) != FALSE;
+    // The engine works in its own directory; the launcher's current directory stays as it
+    // is, since installations on download workers start programs too.
+    m_started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               engineDirectory.c_str(), &startup, &process) != FALSE;
     if (!m_started) {
         char message[1024] = {};
         std::snprintf(message, sizeof message, kStartFailedFormat, static_cast<int>(GetLastError()));

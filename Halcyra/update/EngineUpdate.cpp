@@ -59,12 +59,13 @@ bool isPrerequisitesInstaller(const std::string& path)
     return false;
 }
 
-// Runs an installer shown to the user and waits for it; one that cannot start is skipped.
-void runInstaller(const std::string& path)
+// Runs an installer shown to the user from the installation directory, as the installers
+// expect, and waits for it; one that cannot start is skipped.
+void runInstaller(const std::string& path, const std::string& systemRoot)
 {
     const std::string command = path + kInstallerArguments;
     if (command.size() < kMaxCommandLine)
-        runAndWait(command, SW_SHOW);
+        runAndWait(command, SW_SHOW, systemRoot);
 }
 
 // True for a directory below a drive's root. The installation moves away everything
@@ -180,11 +181,9 @@ bool EngineUpdate::installFiles(const std::string& prefix, bool firstInstallatio
 
     const std::string systemRoot = m_dataDrive.systemRoot();
     const std::string dataRoot = m_dataDrive.dataRoot();
-    // The installers expect to run from the installation.
-    SetCurrentDirectoryA(systemRoot.c_str());
     for (const std::string& path : files) {
         if (firstInstallation && isPrerequisitesInstaller(path))
-            runInstaller(path);
+            runInstaller(path, systemRoot);
         const std::string relative =
             path.size() > prefix.size() ? path.substr(prefix.size()) : std::string();
         const std::string& root =

@@ -89,9 +89,6 @@ class SceneBridge : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char dir[MAX_PATH] = {};
-        GetCurrentDirectoryA(MAX_PATH, dir);
-        startDirectory = dir;
         testing_support::removeTree(kSystemRoot);
         ASSERT_TRUE(CreateDirectoryA(kSystemRoot, nullptr));
         writeBytes(kRecord, "D");
@@ -113,8 +110,6 @@ protected:
         launcher.stopAllWork();
         terminateAllEngines();
         fw::setMessageBoxRecorder(nullptr);
-        // Init made the engine directory this process's current directory.
-        SetCurrentDirectoryA(startDirectory.c_str());
         testing_support::removeTree(kSystemRoot);
     }
 
@@ -123,7 +118,6 @@ protected:
         ASSERT_TRUE(host.run(script)) << host.error().line << ": " << host.error().description;
     }
 
-    std::string startDirectory;
     DriveFixture drives;
     std::vector<fw::MessageBoxCall> messages;
     Launcher launcher;

@@ -62,7 +62,6 @@ protected:
     {
         engine.terminate();
         terminateAllEngines();
-        SetCurrentDirectoryA(startDirectory.c_str());
         testing_support::removeTree("C:/Orbelune");
     }
 
@@ -107,10 +106,10 @@ TEST_F(EngineProcessTest, StartsEngineWithRecordedCommandLine)
     EXPECT_EQ(kExpectedCommand, readBytes(std::string(kSceneDir) + "/buf.txt"));
     EXPECT_TRUE(exists(std::string(kSceneDir) + "/scenePath.json"));
 
-    // The launcher itself now works in the engine directory, and the engine saw it too.
+    // The engine works in its directory; the launcher's own current directory is untouched.
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
-    EXPECT_STRCASEEQ("D:\\Orbelune\\426", current);
+    EXPECT_EQ(startDirectory, current);
     ASSERT_TRUE(eventually([] { return !engineLog(kDataEngineDir).empty(); }));
     EXPECT_EQ(kExpectedCommand + "|D:\\Orbelune\\426\r\n", engineLog(kDataEngineDir));
 

@@ -94,8 +94,6 @@ protected:
     {
         launcher.stopAllWork();
         fw::setMessageBoxRecorder(nullptr);
-        // The installation made the system-drive root the current directory.
-        SetCurrentDirectoryA(besideTests(std::string()).c_str());
         testing_support::removeTree(kSystemRoot);
     }
 
@@ -134,11 +132,7 @@ protected:
         return result;
     }
     // The page's check, with the server's directory as base URL. Every check gets a
-    // server of its own. Measured under Wine 8.0: once an installation has changed the
-    // current directory on its worker and started the prerequisites there, and TearDown
-    // has changed it back, the next installation's change of directory closes a handle
-    // that by then belongs to a server made at the start of the following test (its
-    // accept fails with ERROR_OPERATION_ABORTED). A server made later is not hit.
+    // server of its own.
     bool check()
     {
         server.reset(new HttpTestServer);
@@ -212,10 +206,14 @@ TEST_F(EngineUpdateTest, FirstInstallationThroughThePage)
     EXPECT_FALSE(files::exists(kSystemRoot + "420"));
     EXPECT_EQ(files::read(kSystemRoot + kPrerequisites), installer);
 
-    // The prerequisites ran from the extraction directory, before their own installation.
+    // The prerequisites ran from the extraction directory, before their own installation,
+    // working in the system-drive root; the launcher's own directory stayed as it was.
     EXPECT_EQ(files::read(kExtracted + kPrerequisites + ".log"),
               "D:/Orbelune/UpdateFiles/\\UE4PrereqSetup_x64.exe /install /passive /quiet "
               "/norestart|C:\\Orbelune\r\n");
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    EXPECT_EQ(besideTests(std::string()), std::string(current) + "\\");
     for (const char* installed : {"Launcher.dat", "420/models/a.pak", "420/top.ini", kPrerequisites})
         EXPECT_FALSE(files::exists(kExtracted + installed)) << installed;
 
