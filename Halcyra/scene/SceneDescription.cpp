@@ -31,11 +31,27 @@ bool isRelativePathKey(const std::string& key)
     return false;
 }
 
-// A drive or root-anchored path is whole already; prefixing it could only spoil it (and a
-// stored value would otherwise gain another prefix at every start while its file is missing).
-bool isAbsolutePath(const std::string& path)
+bool isSeparator(char c)
 {
-    return path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':');
+    return c == '/' || c == '\\';
+}
+
+// A path on a named drive ("X:...") or a network share ("\\server\share") is whole
+// already. A path rooted without a drive ("/plan/a.json") is not: it would be looked up on
+// whatever drive the engine happens to run from.
+bool namesItsVolume(const std::string& path)
+{
+    return (path.size() > 1 && path[1] == ':') ||
+           (path.size() > 1 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+// A value prefixed by an earlier document; it must not gain another prefix at every start
+// while its file is missing.
+bool isInsideDirectory(const std::string& path, const std::string& directory)
+{
+    return path.compare(0, directory.size(), directory) == 0 &&
+           (path.size() == directory.size() || isSeparator(directory.back()) ||
+            isSeparator(path[directory.size()]));
 }
 
 std::string withoutLastExtension(const std::string& name)
@@ -111,7 +127,8 @@ std::string SceneDescription::document(const std::string& directory)
     // The page names scene files relative to the scene directory; the engine needs them
     // whole. The prefixed value is kept so the next document starts from it.
     for (auto& entry : m_body) {
-        if (!directory.empty() && isRelativePathKey(entry.first) && !isAbsolutePath(entry.second) &&
+        if (!directory.empty() && isRelativePathKey(entry.first) && !namesItsVolume(entry.second) &&
+            !isInsideDirectory(entry.second, directory) &&
             _access(entry.second.c_str(), kReadable) != 0)
             entry.second = directory + "/" + entry.second;
     }

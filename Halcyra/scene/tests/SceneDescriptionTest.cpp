@@ -109,13 +109,11 @@ TEST(SceneDescription, RelativeBodyPathsArePrefixedOnceAndStored)
     SceneDescription scene;
     scene.addJsonBody("planPath", "plan/a.json");
     scene.addJsonBody("homePath", "C:/windows");     // exists: kept
-    scene.addJsonBody("localFilePath", "/abs/f.pak"); // rooted: kept
     scene.addJsonBody("other", "rel/b.json");        // not a path key: kept
     scene.document("D:/x");
     scene.document("D:/x");
     const SceneDescription::Table expected = {{"planPath", "D:/x/plan/a.json"},
                                               {"homePath", "C:/windows"},
-                                              {"localFilePath", "/abs/f.pak"},
                                               {"other", "rel/b.json"}};
     EXPECT_EQ(expected, scene.body());
 
@@ -124,6 +122,42 @@ TEST(SceneDescription, RelativeBodyPathsArePrefixedOnceAndStored)
     noDirectory.addJsonBody("planPath", "plan/a.json");
     noDirectory.document("");
     EXPECT_EQ("plan/a.json", noDirectory.body().at("planPath"));
+}
+
+TEST(SceneDescription, PathsRootedWithoutADriveArePrefixedInTheDocument)
+{
+    const testing_support::TempDir dir;
+    SceneDescription scene;
+    scene.addJsonBody("planPath", "/plan/a.json");
+    scene.addJsonBody("localFilePath", "\\pak\\room.pak");
+    scene.addJsonBody("homePath", "\\\\server\\share\\home");  // a network share: kept
+    ASSERT_TRUE(scene.writeDocument(dir.path()));
+    ASSERT_TRUE(scene.writeDocument(dir.path()));
+
+    const std::string document = readBytes(dir.path() + "/scenePath.json");
+    // In the document JSON doubles every backslash.
+    std::string escaped = dir.path();
+    escaped = replaceAll(escaped, "\\", "\\\\");
+    EXPECT_NE(document.find("\"planPath\" : \"" + escaped + "//plan/a.json\""), std::string::npos)
+        << document;
+    EXPECT_NE(document.find("\"localFilePath\" : \"" + escaped + "/\\\\pak\\\\room.pak\""),
+              std::string::npos)
+        << document;
+    EXPECT_NE(document.find("\"homePath\" : \"\\\\\\\\server\\\\share\\\\home\""),
+              std::string::npos)
+        << document;
+
+    // A scene directory rooted without a drive: what already lies inside it stays as it is.
+    SceneDescription rooted;
+    rooted.addJsonBody("planPath", "/plan/a.json");
+    rooted.addJsonBody("localFilePath", "/scene/pak/room.pak");
+    rooted.addJsonBody("homePath", "/scenery/home");
+    rooted.document("/scene");
+    rooted.document("/scene");
+    const SceneDescription::Table expected = {{"planPath", "/scene//plan/a.json"},
+                                              {"localFilePath", "/scene/pak/room.pak"},
+                                              {"homePath", "/scene//scenery/home"}};
+    EXPECT_EQ(expected, rooted.body());
 }
 
 TEST(SceneDescription, SceneInfoKeysDeriveVersionNameAndPackage)
