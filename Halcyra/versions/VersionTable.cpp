@@ -72,25 +72,33 @@ ROVodi::TableIO::Row VersionTable::newRecord(const std::string& name,
 }
 
 // Brings the table in line with the file once per run, and again whenever the save path
-// has changed since. An empty table file counts as missing (see tableFileExists); a file
-// that cannot be loaded at all is given up.
-void VersionTable::mirrorFile(const std::string& tablePath) {
-    if (m_table.columnCount() != 0 && tablePath == m_loadedPath) return;
-    m_loadedPath = tablePath;
+// has changed since. An empty table file counts as missing (see tableFileExists); one whose
+// contents cannot be held in memory is given up and written afresh. False when the file is
+// there but cannot be read (another program holds it locked, or it may not be read): then
+// nothing is mirrored, and nothing may be written, or the records it holds would be lost
+// to a rewrite.
+bool VersionTable::mirrorFile(const std::string& tablePath) {
+    if (m_table.columnCount() != 0 && tablePath == m_loadedPath) return true;
+    m_loadedPath.clear();
     m_table.header.clear();
     m_table.rows.clear();
     try {
-        if (m_table.load(tablePath) && !m_table.header.empty()) {
-            m_table.addColumn(kEngineNameColumn);
-            m_table.addColumn(kEngineVersionColumn);
-        } else {
-            m_table.header = defaultHeader();
+        if (m_table.load(tablePath)) {
+            if (!m_table.header.empty()) {
+                m_table.addColumn(kEngineNameColumn);
+                m_table.addColumn(kEngineVersionColumn);
+            }
+        } else if (GetFileAttributesA(tablePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return false;
         }
     } catch (const std::exception&) {
         DeleteFileA(tablePath.c_str());
-        m_table.header = defaultHeader();
         m_table.rows.clear();
+        m_table.header.clear();
     }
+    if (m_table.header.empty()) m_table.header = defaultHeader();
+    m_loadedPath = tablePath;
+    return true;
 }
 
 // Adds one line at the end of the file, and the same record to memory.
@@ -113,7 +121,7 @@ void VersionTable::saveFileVersion(const std::string& savePath, const std::strin
     if (!isPackageRecord(name, version)) return;
     const std::string tablePath = tablePathOf(savePath);
     // Loaded first, so that rewriting the whole file never drops what it already holds.
-    mirrorFile(tablePath);
+    if (!mirrorFile(tablePath)) return;
     if (!tableFileExists(tablePath)) {
         createFile(tablePath, newRecord(name, version));
         return;
@@ -138,7 +146,8 @@ bool VersionTable::checkFileVersion(const std::string& savePath, const std::stri
                                     const std::string& version) {
     if (!isPackageRecord(name, version) || !isFileExist(savePath, name)) return false;
     const std::string tablePath = tablePathOf(savePath);
-    mirrorFile(tablePath);
+    // A record that cannot be read cannot be confirmed either.
+    if (!mirrorFile(tablePath)) return false;
     if (!tableFileExists(tablePath)) {
         createFile(tablePath, newRecord(name, version));
         return true;

@@ -18,11 +18,12 @@ public:
     VersionTable& operator=(const VersionTable&) = delete;
 
     // Records the version of a package; nothing happens when the arguments break the
-    // package file rule.
+    // package file rule, or when the table file is there but cannot be read.
     void saveFileVersion(const std::string& savePath, const std::string& name,
                          const std::string& version);
     // True when the package is on disk and recorded with exactly this version, or had no
-    // record (this version is then recorded).
+    // record (this version is then recorded). False when the table file is there but
+    // cannot be read.
     bool checkFileVersion(const std::string& savePath, const std::string& name,
                           const std::string& version);
     // The recorded version of a package on disk, read afresh from the file; empty when
@@ -32,7 +33,7 @@ public:
     const ROVodi::TableIO& table() const { return m_table; }
 
 private:
-    void mirrorFile(const std::string& tablePath);
+    bool mirrorFile(const std::string& tablePath);
     void appendRecord(const std::string& tablePath, const ROVodi::TableIO::Row& record);
     void createFile(const std::string& tablePath, const ROVodi::TableIO::Row& record);
     ROVodi::TableIO::Row newRecord(const std::string& name, const std::string& version) const;

@@ -215,6 +215,32 @@ TEST_F(VersionTableTest, FileThatCannotBeLoadedIsReplaced) {
     EXPECT_EQ(versions.table().rows.size(), 1u);
 }
 
+TEST_F(VersionTableTest, LockedFileIsNeverWrittenOver) {
+    writeFile("a.pak", "x");
+    writeFile("b.pak", "x");
+    const std::string stored = kHeader + line("a.pak", kV1, "2020-01-02 03:04:05") +
+                               line("b.pak", kV2, "2020-01-02 03:04:06");
+    writeFile("version.tab", stored);
+    VersionTable versions(clock());
+    {
+        // Another program holds the file open without sharing it.
+        HANDLE lock = CreateFileA(m_tablePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        versions.saveFileVersion(m_save, "c.pak", kV3);
+        EXPECT_FALSE(versions.checkFileVersion(m_save, "a.pak", kV1));
+        EXPECT_FALSE(versions.checkFileVersion(m_save, "b.pak", kV3));
+        CloseHandle(lock);
+    }
+    EXPECT_EQ(table(), stored);
+
+    // The next rewrite starts from what the file holds.
+    versions.saveFileVersion(m_save, "a.pak", kV3);
+    EXPECT_EQ(table(), kHeader + line("a.pak", kV3, m_now) +
+                           line("b.pak", kV2, "2020-01-02 03:04:06"));
+    EXPECT_TRUE(versions.checkFileVersion(m_save, "b.pak", kV2));
+}
+
 TEST(LocalTime, FormattedAsDateAndTime) {
     SYSTEMTIME now;
     GetLocalTime(&now);
