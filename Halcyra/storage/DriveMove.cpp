@@ -88,7 +88,8 @@ void DriveMove::move()
     for (const char* dir : kEngineDirs)
         listFilesRecursive(sourceRoot + dir, files);
 
-    if (!copyAll(sourceRoot, targetRoot, files)) {
+    std::vector<std::string> copied;
+    if (!copyAll(sourceRoot, targetRoot, files, copied)) {
         m_progress = kFailed;
         return;
     }
@@ -99,24 +100,30 @@ void DriveMove::move()
         m_progress = kFailed;
         return;
     }
-    for (const std::string& file : files)
+    for (const std::string& file : copied)
         DeleteFileA(file.c_str());
     m_progress = kCompleted;
 }
 
 bool DriveMove::copyAll(const std::string& sourceRoot, const std::string& targetRoot,
-                        const std::vector<std::string>& files)
+                        const std::vector<std::string>& files, std::vector<std::string>& copied)
 {
     const float count = static_cast<float>(files.size());
-    std::size_t copied = 0;
+    std::size_t done = 0;
+    FileReplacer replacer;
     for (const std::string& file : files) {
         const std::string relative =
             file.size() > sourceRoot.size() ? file.substr(sourceRoot.size()) : std::string();
-        if (!replaceWithBackup(targetRoot, file, relative))
+        Replacement replacement = Replacement::None;
+        if (!replacer.replaceWithBackup(targetRoot, file, relative, &replacement))
             return false;
+        // A file that already is its target (the two letters name one drive) stays: deleting
+        // the source would delete the only copy.
+        if (replacement != Replacement::None)
+            copied.push_back(file);
         // Counted before the increment, so copying never shows 1.0.
-        m_progress = static_cast<float>(copied) / count;
-        ++copied;
+        m_progress = static_cast<float>(done) / count;
+        ++done;
     }
     return true;
 }

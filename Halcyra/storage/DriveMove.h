@@ -34,8 +34,9 @@ public:
 private:
     static DWORD WINAPI changeDiskWorker(void* self);
     void move();
+    // Copies the files; those really copied (to be deleted at the source) go to copied.
     bool copyAll(const std::string& sourceRoot, const std::string& targetRoot,
-                 const std::vector<std::string>& files);
+                 const std::vector<std::string>& files, std::vector<std::string>& copied);
 
     DataDrive& m_dataDrive;
     std::string m_targetDrive;  // written only while no worker exists

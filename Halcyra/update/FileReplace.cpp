@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
 
 namespace {
 
@@ -20,10 +19,6 @@ const char kReplaceFailedCaption[] = "版本更新";
 const char kBackupDir[] = "bak/";
 const int kReadable = 4;
 const int kExists = 0;
-// Large enough that copying runs at the speed of the drives, not of the calls; small
-// enough to come from the ordinary heap: a block of 1 MiB, mapped and unmapped for every
-// file, made a move of many small files several times slower under Wine.
-const DWORD kCopyBlock = 1 << 16;
 
 fw::UniqueHandle openFile(const std::string& path, DWORD access, DWORD share,
                           DWORD disposition)
@@ -62,29 +57,69 @@ std::string format(const char* pattern, ...)
     return text;
 }
 
+// Large enough that a typical engine file comes in one read.
+const DWORD kCopyBlock = 256 * 1024;
+
+bool isMissing(DWORD error)
+{
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// The file's full path as the file system resolves it; empty when it cannot be told.
+std::wstring resolvedPath(HANDLE file)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size()) {
+        path.resize(length);
+        length = GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()), 0);
+    }
+    path.resize(length < path.size() ? length : 0);
+    return path;
+}
+
+// The target is the open source itself, reached through another spelling of its path
+// (letter case, "..", a doubled separator).
+bool sameFile(HANDLE source, const std::string& target)
+{
+    const fw::UniqueHandle other = openFile(
+        target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    if (!other)
+        return false;
+    const std::wstring a = resolvedPath(source);
+    const std::wstring b = resolvedPath(other.get());
+    return !a.empty() && CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// Moves an existing target to its backup path, replacing an older backup; false when
+// there was nothing to move or it could not be moved.
+bool moveToBackup(const std::string& target, const std::string& backup)
+{
+    createParentDirs(backup);
+    DeleteFileA(backup.c_str());
+    return MoveFileA(target.c_str(), backup.c_str()) != FALSE;
+}
+
 enum class CopyResult { Done, TargetNotOpened, Incomplete };
 
-// Copies every byte of source into a new target. Any failed read or write, such as a short
-// write on a full drive, leaves an incomplete target.
-CopyResult copyWhole(const std::string& source, const std::string& target)
+// Every byte of the open source into out through block. Any failed read or write, such as
+// a short write on a full drive, leaves an incomplete target.
+CopyResult copyBytes(HANDLE in, fw::UniqueHandle out, std::vector<char>& block)
 {
-    fw::UniqueHandle out = openFile(target, GENERIC_WRITE, 0, CREATE_ALWAYS);
-    if (!out)
-        return CopyResult::TargetNotOpened;
-    fw::UniqueHandle in = openFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             OPEN_EXISTING);
-    if (!in)
-        return CopyResult::Incomplete;
-    std::unique_ptr<char[]> block(new char[kCopyBlock]);
+    block.resize(kCopyBlock);
     for (;;) {
         DWORD read = 0;
-        if (!ReadFile(in.get(), block.get(), kCopyBlock, &read, nullptr))
+        if (!ReadFile(in, block.data(), kCopyBlock, &read, nullptr))
             return CopyResult::Incomplete;
         if (read == 0)
             break;
         DWORD written = 0;
-        if (!WriteFile(out.get(), block.get(), read, &written, nullptr) || written != read)
+        if (!WriteFile(out.get(), block.data(), read, &written, nullptr) || written != read)
             return CopyResult::Incomplete;
+        // A disk file reads short only at its end; asking again would cost a call per file.
+        if (read < kCopyBlock)
+            break;
     }
     return CloseHandle(out.release()) ? CopyResult::Done : CopyResult::Incomplete;
 }
@@ -119,27 +154,55 @@ void listFilesRecursive(const std::string& dir, std::vector<std::string>& files)
 }
 
 bool replaceWithBackup(const std::string& root, const std::string& source,
-                       const std::string& relative)
+                       const std::string& relative, Replacement* done)
 {
+    return FileReplacer().replaceWithBackup(root, source, relative, done);
+}
+
+bool FileReplacer::replaceWithBackup(const std::string& root, const std::string& source,
+                                     const std::string& relative, Replacement* done)
+{
+    Replacement ignored;
+    Replacement& result = done ? *done : ignored;
+    result = Replacement::None;
     const std::string target = root + relative;
     // Backing up a file that is its own source would take it out of place for good.
     if (normalised(source) == normalised(target))
         return true;
-
     const std::string backup = root + kBackupDir + relative;
-    bool backedUp = false;
-    if (_access(target.c_str(), kReadable) == 0) {
-        createParentDirs(backup);
-        DeleteFileA(backup.c_str());
-        backedUp = MoveFileA(target.c_str(), backup.c_str()) != FALSE;
-    }
-    if (_access(source.c_str(), kExists) != 0)
-        return true;
 
-    createParentDirs(target);
-    const CopyResult copied = copyWhole(source, target);
-    if (copied == CopyResult::Done)
+    // Each file of a drive move or an installation costs the calls below and no more: the
+    // target's existence and its directories are learnt from the creation itself.
+    const fw::UniqueHandle in = openFile(source, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                         OPEN_EXISTING);
+    if (!in && isMissing(GetLastError())) {
+        // Nothing to copy; an existing target still goes to the backup.
+        if (_access(target.c_str(), kReadable) == 0 && moveToBackup(target, backup))
+            result = Replacement::BackedUp;
         return true;
+    }
+
+    CopyResult copied = CopyResult::TargetNotOpened;
+    bool backedUp = false;
+    if (in) {
+        fw::UniqueHandle out = openFile(target, GENERIC_WRITE, 0, CREATE_NEW);
+        if (!out && GetLastError() == ERROR_PATH_NOT_FOUND && createParentDirs(target))
+            out = openFile(target, GENERIC_WRITE, 0, CREATE_NEW);
+        if (!out && _access(target.c_str(), kExists) == 0) {
+            if (sameFile(in.get(), target))
+                return true;
+            // A file that cannot be kept under bak/ is not overwritten either.
+            backedUp = moveToBackup(target, backup);
+            if (backedUp)
+                out = openFile(target, GENERIC_WRITE, 0, CREATE_NEW);
+        }
+        if (out)
+            copied = copyBytes(in.get(), std::move(out), m_block);
+    }
+    if (copied == CopyResult::Done) {
+        result = backedUp ? Replacement::BackedUp : Replacement::Added;
+        return true;
+    }
 
     if (copied == CopyResult::Incomplete)
         DeleteFileA(target.c_str());
@@ -149,4 +212,20 @@ bool replaceWithBackup(const std::string& root, const std::string& source,
                    format(kReplaceFailedText, target.c_str(), source.c_str()).c_str(),
                    kReplaceFailedCaption, MB_OK);
     return false;
+}
+
+void undoReplacement(const std::string& root, const std::string& relative, Replacement done)
+{
+    const std::string target = root + relative;
+    switch (done) {
+    case Replacement::Added:
+        DeleteFileA(target.c_str());
+        break;
+    case Replacement::BackedUp:
+        MoveFileExA((root + kBackupDir + relative).c_str(), target.c_str(),
+                    MOVEFILE_REPLACE_EXISTING);
+        break;
+    case Replacement::None:
+        break;
+    }
 }

@@ -9,10 +9,34 @@
 // subdirectory as dir + subdirectory + "\" + name. A missing directory adds nothing.
 void listFilesRecursive(const std::string& dir, std::vector<std::string>& files);
 
+// What replaceWithBackup did at the target, for a caller that may have to undo it.
+enum class Replacement {
+    None,      // the target is as it was (it is the source itself, or nothing was there)
+    Added,     // the target is new
+    BackedUp,  // the target's former file is under root + "bak/" + relative
+};
+
 // Copies source to root + relative. An existing target is first moved to
-// root + "bak/" + relative (replacing an older backup there). A missing source, or a
-// source that already is the target, counts as done. When the target cannot be written
-// completely, the user is told, the partial target is removed, the backup made by this
-// call is moved back, and the result is false.
+// root + "bak/" + relative (replacing an older backup there); one that cannot be moved
+// there is not overwritten. A missing source, or a source that already is the target
+// (whatever the spelling of the two paths), counts as done. When the target cannot be
+// written completely, the user is told, the partial target is removed, the backup made by
+// this call is moved back, and the result is false. done, when given, says what changed.
 bool replaceWithBackup(const std::string& root, const std::string& source,
-                       const std::string& relative);
+                       const std::string& relative, Replacement* done = nullptr);
+
+// replaceWithBackup for many files in a row, through one copy block for all of them: under
+// Wine a block allocated per file has its pages faulted in again at every read, which cost
+// a move of small files more than the copying itself.
+class FileReplacer {
+public:
+    bool replaceWithBackup(const std::string& root, const std::string& source,
+                           const std::string& relative, Replacement* done = nullptr);
+
+private:
+    std::vector<char> m_block;
+};
+
+// Takes back what replaceWithBackup did at root + relative: the backup returns to its
+// place, an added file is removed.
+void undoReplacement(const std::string& root, const std::string& relative, Replacement done);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -20,6 +21,7 @@ const char kSystemRoot[] = "C:/Orbelune/";
 const char kStatus[] = "C:/Orbelune/cp-tree.status";
 const std::uint64_t kDriveBytes = 640ull << 20;
 const DWORD kAnswerTimeoutMs = 10 * 60 * 1000;
+const int kRounds = 3;
 
 struct Shape {
     const char* name;
@@ -85,7 +87,8 @@ double timeCopy()
     return -1.0;
 }
 
-bool run(const Shape& shape)
+// One round on fresh drives: cp -r of the tree, then the drive move of the same tree.
+bool measure(const Shape& shape, double& copySeconds, double& moveSeconds)
 {
     testing_support::DriveFixture drives;
     if (!drives.mapTmpfs('D', kDriveBytes) || !drives.mapTmpfs('E', kDriveBytes)) {
@@ -96,9 +99,7 @@ bool run(const Shape& shape)
         std::printf("cannot write the tree\n");
         return false;
     }
-    const double megabytes = static_cast<double>(shape.files) * shape.fileBytes / 1e6;
-
-    const double copySeconds = timeCopy();
+    copySeconds = timeCopy();
     if (copySeconds < 0) {
         std::printf("cp -r failed\n");
         return false;
@@ -117,12 +118,35 @@ bool run(const Shape& shape)
         std::printf("the drive move failed\n");
         return false;
     }
-    const double moveSeconds = seconds(start, end);
+    moveSeconds = seconds(start, end);
+    return true;
+}
 
-    std::printf("%-6s %5d files x %7zu bytes = %6.1f MB\n", shape.name, shape.files,
-                shape.fileBytes, megabytes);
-    std::printf("  drive move  %7.3f s  %7.1f MB/s\n", moveSeconds, megabytes / moveSeconds);
-    std::printf("  cp -r       %7.3f s  %7.1f MB/s\n", copySeconds, megabytes / copySeconds);
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// Rounds of both, each figure the median of its rounds: the machine is shared, and one
+// round alone says more about the neighbours than about the copy.
+bool run(const Shape& shape)
+{
+    std::vector<double> copies, moves, ratios;
+    for (int round = 0; round < kRounds; ++round) {
+        double copySeconds = 0, moveSeconds = 0;
+        if (!measure(shape, copySeconds, moveSeconds))
+            return false;
+        copies.push_back(copySeconds);
+        moves.push_back(moveSeconds);
+        ratios.push_back(copySeconds / moveSeconds);
+    }
+    const double megabytes = static_cast<double>(shape.files) * shape.fileBytes / 1e6;
+    std::printf("%-6s %5d files x %7zu bytes = %6.1f MB, median of %d rounds\n", shape.name,
+                shape.files, shape.fileBytes, megabytes, kRounds);
+    std::printf("  drive move  %7.3f s  %7.1f MB/s\n", median(moves), megabytes / median(moves));
+    std::printf("  cp -r       %7.3f s  %7.1f MB/s\n", median(copies), megabytes / median(copies));
+    std::printf("  ratio       %7.2f x cp -r\n", median(ratios));
     return true;
 }
 

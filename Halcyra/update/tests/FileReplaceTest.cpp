@@ -137,9 +137,19 @@ TEST_F(ReplaceWithBackup, FileThatIsItsOwnSourceStaysInPlace)
     std::string source = root() + "dst/420\\x.bin";
     std::replace(source.begin(), source.end(), '/', '\\');
 
-    EXPECT_TRUE(replaceWithBackup(root() + "dst/", source, "420/x.bin"));
+    Replacement done = Replacement::Added;
+    EXPECT_TRUE(replaceWithBackup(root() + "dst/", source, "420/x.bin", &done));
     EXPECT_EQ(files::read(root() + "dst/420/x.bin"), "data");
     EXPECT_FALSE(files::exists(root() + "dst/bak"));
+    EXPECT_EQ(done, Replacement::None);
+
+    // The same file under another spelling of its path.
+    done = Replacement::Added;
+    EXPECT_TRUE(replaceWithBackup(root() + "dst/", root() + "DST/./420//X.BIN", "420/x.bin", &done));
+    EXPECT_EQ(files::read(root() + "dst/420/x.bin"), "data");
+    EXPECT_FALSE(files::exists(root() + "dst/bak"));
+    EXPECT_EQ(done, Replacement::None);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ReplaceWithBackup, TargetThatCannotBeCreatedIsReported)
