@@ -11,6 +11,56 @@
 
 namespace fw {
 
+// What page script holds as window.external: one object serves every document the
+// control shows, so each call asks the dialog again whether the document shown now may
+// use the external object; when it may not, every name is unknown.
+class ExternalGate final : public ComObject<IDispatch> {
+public:
+    explicit ExternalGate(HtmlDialog* owner) : m_owner(owner) {}
+    void detach() { m_owner = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *object = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+        if (count) *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* ids) override {
+        if (IDispatch* external = allowed()) return external->GetIDsOfNames(riid, names, count, lcid, ids);
+        for (UINT i = 0; ids && i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
+        if (IDispatch* external = allowed())
+            return external->Invoke(id, riid, lcid, flags, params, result, exception, argError);
+        return DISP_E_MEMBERNOTFOUND;
+    }
+
+private:
+    ~ExternalGate() override = default;
+    IDispatch* allowed() const {
+        try {
+            return m_owner && m_owner->m_external && m_owner->CanAccessExternal() ? m_owner->m_external.get()
+                                                                                  : nullptr;
+        } catch (...) {
+            return nullptr;
+        }
+    }
+    HtmlDialog* m_owner;
+};
+
 // The control's container: client site, in-place site and frame, host UI handler and
 // the sink of the browser's events. A separate COM object with a back pointer that the
 // dialog clears at teardown, so that late calls from the control never reach a dead
@@ -145,7 +195,7 @@ public:
         if (!external) return E_POINTER;
         *external = nullptr;
         if (!m_owner || !m_owner->m_external || !m_owner->CanAccessExternal()) return S_FALSE;
-        *external = m_owner->m_external.get();
+        *external = static_cast<IDispatch*>(m_owner->m_externalGate.get());
         (*external)->AddRef();
         return S_OK;
     }
@@ -252,12 +302,14 @@ void unadvise(ComPtr<IConnectionPoint>& point, DWORD& cookie) {
 HtmlDialog::HtmlDialog(UINT templateId, HWND owner)
     : Dialog(templateId, owner),
       m_site(ComPtr<BrowserSite>::adopt(new BrowserSite(this))),
-      m_clickSink(ComPtr<DocumentClickSink>::adopt(new DocumentClickSink(this))) {}
+      m_clickSink(ComPtr<DocumentClickSink>::adopt(new DocumentClickSink(this))),
+      m_externalGate(ComPtr<ExternalGate>::adopt(new ExternalGate(this))) {}
 
 HtmlDialog::~HtmlDialog() {
     destroyBrowser();
     m_site->detach();
     m_clickSink->detach();
+    m_externalGate->detach();
 }
 
 void HtmlDialog::SetExternalDispatch(IDispatch* external) { m_external = ComPtr<IDispatch>::share(external); }
@@ -327,6 +379,15 @@ void HtmlDialog::Navigate(const wchar_t* url) {
     VARIANT none;
     ::VariantInit(&none);
     m_browser->Navigate(target.get(), &none, &none, &none, &none);
+}
+
+std::wstring HtmlDialog::documentAddress() const {
+    ComPtr<IDispatch> document;
+    if (!m_browser || FAILED(m_browser->get_Document(document.put())) || !document) return std::wstring();
+    ComPtr<IHTMLDocument2> html = document.query<IHTMLDocument2>();
+    Bstr address;
+    if (!html || FAILED(html->get_URL(address.put()))) return std::wstring();
+    return address.str();
 }
 
 void HtmlDialog::onNavigateComplete(IDispatch* frame) {

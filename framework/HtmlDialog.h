@@ -3,7 +3,8 @@
 //
 // OnInitDialog creates the control (in-place active, resized on WM_SIZE). Page script
 // reaches the object set with SetExternalDispatch as window.external, when
-// CanAccessExternal() allows it. Clicks on page elements are routed by element id to
+// CanAccessExternal() allows it: asked when a page asks for the object and again on
+// every call through it, since one object serves every document the control shows. Clicks on page elements are routed by element id to
 // handlers registered with onClick(): a document-level click sink is connected when the
 // top-level browser completes a navigation. Keyboard messages for the control go
 // through its TranslateAccelerator first. The control is torn down on WM_DESTROY:
@@ -24,6 +25,7 @@ namespace fw {
 
 class BrowserSite;
 class DocumentClickSink;
+class ExternalGate;
 
 class HtmlDialog : public Dialog {
 public:
@@ -44,6 +46,8 @@ public:
 
     // Whether page script may use the external object; the default refuses.
     virtual BOOL CanAccessExternal() { return FALSE; }
+    // The address of the document the control shows now; empty when it shows none.
+    virtual std::wstring documentAddress() const;
 
 protected:
     BOOL OnInitDialog() override;
@@ -54,6 +58,7 @@ protected:
 private:
     friend class BrowserSite;
     friend class DocumentClickSink;
+    friend class ExternalGate;
 
     void createBrowser();
     void destroyBrowser();
@@ -65,6 +70,7 @@ private:
     OleScope m_ole;
     ComPtr<BrowserSite> m_site;
     ComPtr<DocumentClickSink> m_clickSink;
+    ComPtr<ExternalGate> m_externalGate;
     ComPtr<IOleObject> m_oleObject;
     ComPtr<IWebBrowser2> m_browser;
     ComPtr<IConnectionPoint> m_browserEvents;

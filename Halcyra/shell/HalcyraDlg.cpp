@@ -4,6 +4,7 @@
 #include "Halcyra/shell/AboutDlg.h"
 #include "Halcyra/shell/BrowserFeatures.h"
 #include "Halcyra/shell/ExitDlg.h"
+#include "Halcyra/shell/PageTrust.h"
 #include "Halcyra/shell/StartPage.h"
 #include "framework/PopupMenu.h"
 
@@ -25,7 +26,8 @@ const char kStartPageFile[] = "web.ini";
 
 CHalcyraDlg::CHalcyraDlg()
     : HtmlDialog(IDD_HALCYRA_DIALOG),
-      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))) {
+      m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_programPath(programPath()) {
     onClick(L"ButtonOK", [this] {
         OnOK();
         return S_OK;
@@ -34,6 +36,10 @@ CHalcyraDlg::CHalcyraDlg()
         OnCancel();
         return S_OK;
     });
+}
+
+BOOL CHalcyraDlg::CanAccessExternal() {
+    return isTrustedPage(documentAddress(), m_startPage, m_programPath);
 }
 
 BOOL CHalcyraDlg::OnInitDialog() {
@@ -46,7 +52,8 @@ BOOL CHalcyraDlg::OnInitDialog() {
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 1280, 738, SWP_NOZORDER);
     ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
     m_launcher.initStartupState();
-    Navigate(startPageAddress(kStartPageFile).c_str());
+    m_startPage = startPageAddress(kStartPageFile);
+    Navigate(m_startPage.c_str());
     addTrayIcon();
     return TRUE;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
+
 #include "Halcyra/launcher/Launcher.h"
 #include "framework/HtmlDialog.h"
 
@@ -14,7 +16,9 @@ public:
 
     Launcher& launcher() { return m_launcher; }
 
-    BOOL CanAccessExternal() override { return TRUE; }
+    // Only the launcher's own pages and those of the start page's site may use the
+    // bridge, decided from the address of the document shown at the time of asking.
+    BOOL CanAccessExternal() override;
 
 protected:
     BOOL OnInitDialog() override;
@@ -32,5 +36,7 @@ private:
 
     HICON m_hIcon;
     NOTIFYICONDATAW m_trayIcon{};
+    std::wstring m_startPage;  // the address opened at start; its host is trusted
+    std::wstring m_programPath;
     Launcher m_launcher;
 };

@@ -16,7 +16,8 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
-// The full path of the running program, however long.
+}  // namespace
+
 std::wstring programPath() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
@@ -26,8 +27,6 @@ std::wstring programPath() {
         buffer.resize(buffer.size() * 2);
     }
 }
-
-}  // namespace
 
 std::string readStartPage(const char* fileName) {
     std::string page;

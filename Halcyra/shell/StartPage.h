@@ -7,6 +7,9 @@
 // when it cannot be read.
 std::string readStartPage(const char* fileName);
 
+// The full path of the running program.
+std::wstring programPath();
+
 // "res://<full path of this program>/start.html": the start page among the program's
 // HTML resources.
 std::wstring builtInStartPage();

@@ -5,6 +5,7 @@
 
 #include "TestDialogs.h"
 #include "framework/Dispatch.h"
+#include "framework/Variant.h"
 
 namespace {
 
@@ -45,8 +46,22 @@ fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
 
 }  // namespace
 
+namespace {
+
+HRESULT callPing(IDispatch* external, fw::Variant& result) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"ping")};
+    DISPID id = 0;
+    HRESULT hr = external->GetIDsOfNames(IID_NULL, names, 1, 0, &id);
+    if (FAILED(hr)) return hr;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return external->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr);
+}
+
+}  // namespace
+
 TEST(HtmlDialog, HostsTheBrowserFillingTheClientAreaAndHandsOutExternal) {
-    auto external = fw::TableDispatch::create({});
+    auto external = fw::TableDispatch::create(
+        {{L"ping", 0, [](const fw::DispatchArgs&) { return fw::Variant::fromInt(7); }}});
     bool checked = false;
     TestHtmlDialog dlg([&](TestHtmlDialog& d) {
         checked = true;
@@ -66,11 +81,24 @@ TEST(HtmlDialog, HostsTheBrowserFillingTheClientAreaAndHandsOutExternal) {
         auto handler = hostHandlerOf(d.browser());
         ASSERT_TRUE(handler);
         fw::ComPtr<IDispatch> got;
-        EXPECT_EQ(S_OK, handler->GetExternal(got.put()));
-        EXPECT_EQ(static_cast<IDispatch*>(external.get()), got.get());
+        ASSERT_EQ(S_OK, handler->GetExternal(got.put()));
+        fw::Variant result;
+        ASSERT_EQ(S_OK, callPing(got.get(), result));
+        EXPECT_EQ(7, result.get().lVal);
+
+        // Refused from now on: no object for a page that asks, and every call through the
+        // object a page already holds fails as an unknown name.
         d.allowExternal = FALSE;
-        EXPECT_EQ(S_FALSE, handler->GetExternal(got.put()));
-        EXPECT_FALSE(got);
+        EXPECT_EQ(DISP_E_UNKNOWNNAME, callPing(got.get(), result));
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+                  got->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr));
+        fw::ComPtr<IDispatch> refused;
+        EXPECT_EQ(S_FALSE, handler->GetExternal(refused.put()));
+        EXPECT_FALSE(refused);
+
+        d.allowExternal = TRUE;
+        EXPECT_EQ(S_OK, callPing(got.get(), result));
         d.EndDialog(IDOK);
     });
     dlg.SetExternalDispatch(external.get());

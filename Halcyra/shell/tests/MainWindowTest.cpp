@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <mshtmhst.h>
+
 #include <fstream>
 #include <functional>
 
@@ -18,6 +20,10 @@ const UINT kTrayMessage = WM_USER + 1;
 class SteppedMainDlg : public CHalcyraDlg {
 public:
     explicit SteppedMainDlg(std::function<void(SteppedMainDlg&)> step) : m_step(std::move(step)) {}
+
+    // The address of the document as the browser would report it (under Wine it shows none).
+    std::wstring shownAddress;
+    std::wstring documentAddress() const override { return shownAddress; }
 
 protected:
     BOOL OnInitDialog() override {
@@ -59,7 +65,66 @@ private:
     char m_old[MAX_PATH] = {};
 };
 
+// The host UI handler the browser control asks for window.external.
+fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
+    fw::ComPtr<IOleObject> object;
+    fw::ComPtr<IOleClientSite> site;
+    if (!browser || FAILED(browser->QueryInterface(IID_IOleObject, object.putVoid())) ||
+        FAILED(object->GetClientSite(site.put())) || !site)
+        return nullptr;
+    return site.query<IDocHostUIHandler>();
+}
+
+// getCurrentDownloadDir through the external object: its text, or the failure.
+std::wstring currentDownloadDir(IDispatch* external) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(L"getCurrentDownloadDir")};
+    DISPID id = 0;
+    if (external->GetIDsOfNames(IID_NULL, names, 1, 0, &id) != S_OK) return L"unknown name";
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    fw::Variant result;
+    if (external->Invoke(23, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr) != S_OK)
+        return L"call refused";
+    return result.str();
+}
+
 }  // namespace
+
+TEST(MainWindow, BridgeServesTheLaunchersOwnPagesAndTheStartPagesSiteOnly) {
+    testing_support::TempDir dir;
+    std::ofstream(dir / "web.ini", std::ios::binary) << "http://www.example.com/catalogue\r\n";
+    CurrentDirectory cwd(dir.path());
+    SteppedMainDlg dlg([](SteppedMainDlg& d) {
+        d.launcher().dataDrive().setDrive("D");
+        fw::ComPtr<IDocHostUIHandler> handler = hostHandlerOf(d.browser());
+        ASSERT_TRUE(handler);
+        d.shownAddress = L"https://shop.example.com/catalogue";
+        fw::ComPtr<IDispatch> external;
+        ASSERT_EQ(S_OK, handler->GetExternal(external.put()));
+        EXPECT_EQ(L"D:/Orbelune", currentDownloadDir(external.get()));
+
+        // A link followed to another site: the object the page holds knows no name, and a
+        // page that asks gets none.
+        d.shownAddress = L"http://www.example.com.evil.test/";
+        EXPECT_EQ(L"unknown name", currentDownloadDir(external.get()));
+        DISPPARAMS none{nullptr, nullptr, 0, 0};
+        fw::Variant result;
+        EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+                  external->Invoke(23, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr));
+        fw::ComPtr<IDispatch> refused;
+        EXPECT_EQ(S_FALSE, handler->GetExternal(refused.put()));
+        EXPECT_FALSE(refused);
+
+        for (const wchar_t* other : {L"file:///C:/halcyra/start.html", L"about:blank", L""}) {
+            d.shownAddress = other;
+            EXPECT_EQ(L"unknown name", currentDownloadDir(external.get()));
+        }
+        // The program's own page, as a link inside the site may lead back to it.
+        d.shownAddress = L"res://C:\\halcyra\\shell_tests.exe/start.html";
+        EXPECT_EQ(L"D:/Orbelune", currentDownloadDir(external.get()));
+        d.EndDialog(IDCANCEL);
+    });
+    dlg.DoModal();
+}
 
 TEST(MainWindow, OpensMaximisedOnTheWebIniPageWithLineEndAndAboutItem) {
     testing_support::TempDir dir;
