@@ -108,3 +108,13 @@ bool isIpAddress(const std::wstring& canonical) {
     size_t dot = canonical.rfind(L'.');
     return isNumber(dot == std::wstring::npos ? canonical : canonical.substr(dot + 1));
 }
+
+bool isWebOrMailAddress(const std::wstring& text) {
+    for (wchar_t c : text)
+        if (isBlank(c) || c == L'"') return false;
+    WebAddress address;
+    if (!parseWebAddress(text, address)) return false;
+    if (address.scheme == L"mailto") return true;
+    return (address.scheme == L"http" || address.scheme == L"https") && address.hasAuthority &&
+           address.portValid && !canonicalHost(address.host).empty();
+}

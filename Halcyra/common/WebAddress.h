@@ -22,3 +22,8 @@ std::wstring canonicalHost(const std::wstring& host);
 // Whether a canonical host is an IP address (its last label is a number, or it is an
 // IPv6 literal) rather than a domain name.
 bool isIpAddress(const std::wstring& canonical);
+
+// Whether the shell may be asked to open the text: an http or https address with a valid
+// host and port, or a mailto address, written without spaces, control characters or
+// double quotes (which a handler's command line could split on).
+bool isWebOrMailAddress(const std::wstring& text);

@@ -1,10 +1,10 @@
 #include "Halcyra/launcher/Launcher.h"
 
-#include <shellapi.h>
-
+#include "Halcyra/common/WebAddress.h"
 #include "Halcyra/download/FileQueries.h"
 #include "Halcyra/launcher/Bridge.h"
 #include "Halcyra/storage/DriveSurvey.h"
+#include "framework/ShellOpen.h"
 
 namespace {
 const char kDownloadDirSuffix[] = ":/Orbelune/Download/";
@@ -115,12 +115,14 @@ std::string Launcher::webGetDiskInfo() { return diskInfoText(surveyFixedDrives()
 
 // Shell.
 void Launcher::navigate(const std::wstring& url) {
-    ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOW);
+    // Web and mail addresses only: a program path, a file: address or another protocol
+    // would have the shell run whatever the page names.
+    if (isWebOrMailAddress(url)) fw::shellOpen(url.c_str());
 }
 
 void Launcher::openDownloadDir() {
     std::string directory = m_dataDrive.drive() + kDownloadDirSuffix;
-    ::ShellExecuteA(nullptr, "open", directory.c_str(), nullptr, nullptr, SW_SHOW);
+    fw::shellOpen(directory.c_str());
 }
 
 std::string Launcher::getCurrentDownloadDir() { return m_dataDrive.drive() + kDataRootNoSeparator; }

@@ -7,6 +7,7 @@
 #include "framework/Bstr.h"
 #include "framework/MessageBox.h"
 #include "framework/ScriptHost.h"
+#include "framework/ShellOpen.h"
 
 namespace {
 
@@ -69,10 +70,16 @@ protected:
     void SetUp() override {
         // Methods called with empty arguments may want to tell the user something.
         fw::setMessageBoxRecorder([](const fw::MessageBoxCall&) { return IDOK; });
+        // What navigate and openDownloadDir hand to the shell is recorded, not opened.
+        fw::setShellOpenRecorder([this](const std::wstring& target) { opened.push_back(target); });
         launcher.initStartupState();
         launcher.dataDrive().setDrive("D");
     }
-    void TearDown() override { fw::setMessageBoxRecorder(nullptr); }
+    void TearDown() override {
+        fw::setMessageBoxRecorder(nullptr);
+        fw::setShellOpenRecorder(nullptr);
+    }
+    std::vector<std::wstring> opened;
     Launcher launcher;
     IDispatch* bridge() { return launcher.bridge(); }
 };
@@ -96,9 +103,6 @@ TEST_F(Bridge, EveryMethodAnswersWithItsTypeAndRefusesOtherArgumentCounts) {
     ASSERT_TRUE(drives.map('D')) << drives.error();
     for (DISPID i = 0; i < 34; ++i) {
         const Expected& m = kBridge[i];
-        // navigate and openDownloadDir hand their target to the shell.
-        if (std::wstring(m.name) == L"navigate" || std::wstring(m.name) == L"openDownloadDir")
-            continue;
         fw::Variant result;
         EXPECT_EQ(S_OK, invoke(bridge(), i + 1, std::vector<std::wstring>(m.args, L""), result))
             << m.name;
@@ -122,6 +126,29 @@ TEST_F(Bridge, CurrentDownloadDirIsTheDataRootWithoutSeparator) {
     fw::Variant result;
     ASSERT_EQ(S_OK, invoke(bridge(), 23, {}, result, DISPATCH_PROPERTYGET));
     EXPECT_EQ(L"D:/Orbelune", result.str());
+}
+
+TEST_F(Bridge, NavigateHandsOnlyWebAndMailAddressesToTheShell) {
+    const DISPID kNavigate = 11, kOpenDownloadDir = 20;
+    for (const wchar_t* target : {
+             L"C:\\Windows\\System32\\calc.exe", L"calc.exe", L"\\\\server\\share\\setup.exe",
+             L"file:///C:/Windows/System32/calc.exe", L"ms-settings:", L"search-ms:query=x",
+             L"javascript:external.Init()", L"about:blank", L"ftp://files.example.com/",
+             L"http://", L"https://:443/", L" https://www.example.com/", L"https://www.example.com/\" & calc",
+             L"https://www.example.com/\r\n", L"",
+             L"https://www.example.com/catalogue?id=7", L"HTTP://example.com/", L"mailto:support@example.com"}) {
+        fw::Variant result;
+        EXPECT_EQ(S_OK, invoke(bridge(), kNavigate, {target}, result));
+        EXPECT_EQ(VT_EMPTY, result.type());
+    }
+    EXPECT_EQ((std::vector<std::wstring>{L"https://www.example.com/catalogue?id=7", L"HTTP://example.com/",
+                                         L"mailto:support@example.com"}),
+              opened);
+
+    // The download directory is opened whether or not it exists.
+    fw::Variant result;
+    EXPECT_EQ(S_OK, invoke(bridge(), kOpenDownloadDir, {}, result));
+    EXPECT_EQ(L"D:/Orbelune/Download/", opened.back());
 }
 
 TEST_F(Bridge, PageScriptSeesNumbersStringsAndBooleans) {
