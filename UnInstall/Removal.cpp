@@ -2,112 +2,122 @@
 
 #include <windows.h>
 #include <shlobj.h>
-#include <io.h>
 
-#include <cctype>
-#include <fstream>
+#include <unordered_set>
 
+#include "UnInstall/EntryRemoval.h"
 #include "framework/UniqueHandle.h"
 
 namespace {
 
-const char kRootFolder[] = ":/Orbelune/";
-const char kDriveRecord[] = "disk.dat";
+const wchar_t kRootFolder[] = L":\\Orbelune";
+const wchar_t kDriveRecord[] = L"disk.dat";
+// The record holds one letter; anything longer is not a record.
+const DWORD kRecordReadLimit = 4096;
 
-bool endsWithSeparator(const std::string& path) {
-    return !path.empty() && (path.back() == '\\' || path.back() == '/');
-}
+bool isAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
-std::string childPath(const std::string& directory, const char* name) {
-    return endsWithSeparator(directory) ? directory + name : directory + '\\' + name;
-}
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
-bool isDotEntry(const char* name) {
-    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-}
+std::wstring rootOnDrive(wchar_t drive) { return longPathOf(std::wstring(1, drive) + kRootFolder); }
 
-bool isDriveLetter(const std::string& word) {
-    return word.size() == 1 && std::isalpha(static_cast<unsigned char>(word[0]));
-}
+// A root given by the caller must be one that longPathOf would make: anything else could
+// stand for another place.
+bool isLongDrivePath(const std::wstring& root) { return !root.empty() && longPathOf(displayPathOf(root)) == root; }
+
+// Remembers the directories that must stay because something inside them does.
+class Holders {
+public:
+    void holdParentsOf(const std::wstring& path) {
+        for (size_t end = path.rfind(L'\\'); end != std::wstring::npos && end > 0; end = path.rfind(L'\\', end - 1)) {
+            if (!m_held.insert(path.substr(0, end)).second) return;  // its parents are held already
+        }
+    }
+    bool holds(const std::wstring& directory) const { return m_held.count(directory) != 0; }
+
+private:
+    std::unordered_set<std::wstring> m_held;
+};
 
 }  // namespace
 
-void listTree(const std::string& directory, const std::string& exclusion, PathList& files,
-              PathList& directories) {
-    // An empty path would search the root of the current drive.
-    if (directory.empty()) return;
-
-    WIN32_FIND_DATAA entry;
-    fw::UniqueFindHandle search(FindFirstFileA(childPath(directory, "*").c_str(), &entry));
-    if (!search) return;
-    do {
-        if (isDotEntry(entry.cFileName)) continue;
-        const std::string path = childPath(directory, entry.cFileName);
-        const DWORD attributes = entry.dwFileAttributes;
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            // A junction or directory symbolic link may lead out of the tree: remove the
-            // link itself and leave whatever it points at alone.
-            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                directories.push_back(path);
-            } else {
-                const std::string subdirectory = path + '\\';
-                listTree(subdirectory, exclusion, files, directories);
-                directories.push_back(subdirectory);
-            }
-        } else if (exclusion.empty() || std::string(entry.cFileName).find(exclusion) == std::string::npos) {
-            files.push_back(path);
-        }
-    } while (FindNextFileA(search.get(), &entry));
+std::wstring systemDriveRoot(const wchar_t* systemFolder) {
+    if (!systemFolder || !isAsciiLetter(systemFolder[0]) || systemFolder[1] != L':') return std::wstring();
+    return rootOnDrive(systemFolder[0]);
 }
 
-std::string systemDriveRoot() {
-    char systemFolder[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathA(nullptr, systemFolder, CSIDL_SYSTEM, FALSE)) return std::string();
-    if (!std::isalpha(static_cast<unsigned char>(systemFolder[0]))) return std::string();
-    return systemFolder[0] + std::string(kRootFolder);
+std::wstring systemDriveRoot() {
+    wchar_t systemFolder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, systemFolder, CSIDL_SYSTEM, FALSE)) return std::wstring();
+    return systemDriveRoot(systemFolder);
 }
 
-std::string dataRootFromRecord(const std::string& systemRoot) {
-    const std::string record = systemRoot + kDriveRecord;
-    if (systemRoot.empty() || _access(record.c_str(), 4) != 0) return std::string();
-    std::ifstream in(record);
-    std::string drive;
-    in >> drive;
-    // Anything but a drive letter would make the data root a path nobody chose.
-    if (!isDriveLetter(drive)) return std::string();
-    return drive + kRootFolder;
+std::wstring dataRootFromRecord(const std::wstring& systemRoot) {
+    if (systemRoot.empty()) return std::wstring();
+    fw::UniqueHandle record(CreateFileW((systemRoot + L'\\' + kDriveRecord).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!record) return std::wstring();
+    char text[kRecordReadLimit];
+    DWORD length = 0;
+    if (!ReadFile(record.get(), text, sizeof text, &length, nullptr)) return std::wstring();
+
+    // The first whitespace-delimited word; anything but a drive letter would make the data
+    // root a path nobody chose.
+    DWORD start = 0;
+    while (start < length && isBlank(text[start])) ++start;
+    DWORD end = start;
+    while (end < length && !isBlank(text[end])) ++end;
+    if (end - start != 1 || !isAsciiLetter(static_cast<unsigned char>(text[start]))) return std::wstring();
+    return rootOnDrive(static_cast<wchar_t>(text[start]));
 }
 
-void removeListed(const PathList& files, const PathList& directories) {
-    for (const std::string& file : files) DeleteFileA(file.c_str());
-    for (const std::string& directory : directories) RemoveDirectoryA(directory.c_str());
+PathList removeListed(const TreeListing& listing) {
+    EntryRemover remover;
+    Holders holders;
+    PathList stayed;
+    for (const std::wstring& file : listing.files) {
+        if (remover.remove(file)) continue;
+        stayed.push_back(file);
+        holders.holdParentsOf(file);
+    }
+    for (const std::wstring& entry : listing.unusable) {
+        stayed.push_back(entry);
+        holders.holdParentsOf(entry);
+    }
+    for (const std::wstring& file : listing.kept) holders.holdParentsOf(file);
+    for (const std::wstring& directory : listing.directories) {
+        if (remover.remove(directory)) continue;
+        if (!holders.holds(directory)) stayed.push_back(directory);
+        holders.holdParentsOf(directory);
+    }
+    return stayed;
 }
 
-void removeAll() {
-    const std::string systemRoot = systemDriveRoot();
-    if (systemRoot.empty()) return;
+PathList removeAll(const std::wstring& systemRoot) {
+    if (!isLongDrivePath(systemRoot)) return PathList();
 
-    PathList files;
-    PathList directories;
-    listTree(systemRoot, std::string(), files, directories);
-    directories.push_back(systemRoot);
+    TreeListing listing;
+    listTree(systemRoot, std::wstring(), listing);
+    listing.directories.push_back(systemRoot);
 
     // Read after listing and before deleting: the record is in the file list itself.
-    const std::string dataRoot = dataRootFromRecord(systemRoot);
+    const std::wstring dataRoot = dataRootFromRecord(systemRoot);
     if (!dataRoot.empty()) {
-        listTree(dataRoot, std::string(), files, directories);
-        directories.push_back(dataRoot);
+        listTree(dataRoot, std::wstring(), listing);
+        listing.directories.push_back(dataRoot);
     }
-    removeListed(files, directories);
+    return removeListed(listing);
 }
 
-void removeApplicationOnly() {
-    const std::string systemRoot = systemDriveRoot();
-    if (systemRoot.empty()) return;
+PathList removeAll() { return removeAll(systemDriveRoot()); }
 
-    PathList files;
-    PathList directories;
-    listTree(systemRoot, kDriveRecord, files, directories);
-    directories.push_back(systemRoot);
-    removeListed(files, directories);
+PathList removeApplicationOnly(const std::wstring& systemRoot) {
+    if (!isLongDrivePath(systemRoot)) return PathList();
+
+    TreeListing listing;
+    listTree(systemRoot, kDriveRecord, listing);
+    listing.directories.push_back(systemRoot);
+    return removeListed(listing);
 }
+
+PathList removeApplicationOnly() { return removeApplicationOnly(systemDriveRoot()); }

@@ -1,31 +1,31 @@
 #pragma once
-// The two removals the uninstaller offers, and the listing they share. Paths are narrow
-// strings in the ANSI code page, handled with the ANSI file functions.
+// The two removals the uninstaller offers. Each gives back what stayed: the entries inside
+// the trees that could not be removed, for the user to remove by hand.
 #include <string>
-#include <vector>
 
-using PathList = std::vector<std::string>;
+#include "UnInstall/TreeListing.h"
 
-// Appends every file below directory (one that ends with "/" or "\") to files and every
-// subdirectory to directories, depth first: a subdirectory follows everything below it.
-// Files whose names contain exclusion are left out (an empty exclusion excludes nothing);
-// directories never are. Links (reparse points) are listed as entries of their own and
-// never followed.
-void listTree(const std::string& directory, const std::string& exclusion, PathList& files,
-              PathList& directories);
+// The system-drive root ("\\?\C:\Orbelune") on the drive of the given system folder; empty
+// when the folder is missing or does not start with a drive letter.
+std::wstring systemDriveRoot(const wchar_t* systemFolder);
+// The same for the Windows system folder; empty when it cannot be found.
+std::wstring systemDriveRoot();
 
-// "C:/Orbelune/" on the drive of the Windows system folder; empty if that cannot be found.
-std::string systemDriveRoot();
+// The data root ("\\?\E:\Orbelune") named by the drive record in systemRoot; empty when
+// there is no readable record or its first word is not a drive letter.
+std::wstring dataRootFromRecord(const std::wstring& systemRoot);
 
-// The data root named by the drive record in systemRoot ("E" gives "E:/Orbelune/"); empty
-// when there is no readable record or it does not name a drive letter.
-std::string dataRootFromRecord(const std::string& systemRoot);
+// Deletes the files, then removes the directories, front to back. Returns what stayed:
+// entries that could not be removed, the unusable names, and directories that stayed
+// although nothing below them did. Kept files are not counted, nor are the directories
+// that hold them.
+PathList removeListed(const TreeListing& listing);
 
-// Deletes the files, then removes the directories, front to back; failures are skipped.
-void removeListed(const PathList& files, const PathList& directories);
-
-// Everything: the system-drive root, the drive record with it, and the data root.
-void removeAll();
+// Everything: the system-drive root, the drive record with it, and the data root. An
+// empty or malformed system root removes nothing.
+PathList removeAll(const std::wstring& systemRoot);
+PathList removeAll();
 
 // The system-drive root except the drive record; the data root stays.
-void removeApplicationOnly();
+PathList removeApplicationOnly(const std::wstring& systemRoot);
+PathList removeApplicationOnly();

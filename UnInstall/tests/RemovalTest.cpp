@@ -1,7 +1,9 @@
 #include "UnInstall/Removal.h"
+#include "UnInstall/StayedMessage.h"
 
 #include <windows.h>
 
+#include "UnInstall/tests/CodePageProcess.h"
 #include "UnInstall/tests/TreeFiles.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
@@ -9,39 +11,49 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
-using uninstall_test::contents;
-using uninstall_test::makeInstallation;
-using uninstall_test::writeFile;
 using testing_support::makeLinuxLink;
 using testing_support::removeLinuxLink;
+using uninstall_test::contents;
+using uninstall_test::eraseTree;
+using uninstall_test::makeInstallation;
+using uninstall_test::mapDrive;
+using uninstall_test::snapshotDrives;
+using uninstall_test::writeFile;
 
 namespace {
 
 const std::string kSystemRoot = "C:/Orbelune/";
+const std::wstring kSystemRootLong = L"\\\\?\\C:\\Orbelune";
 
 // Position of path in list, or -1.
-long indexOf(const PathList& list, const std::string& path) {
+long indexOf(const PathList& list, const std::wstring& path) {
     auto it = std::find(list.begin(), list.end(), path);
     return it == list.end() ? -1 : static_cast<long>(it - list.begin());
+}
+
+PathList sorted(PathList list) {
+    std::sort(list.begin(), list.end());
+    return list;
 }
 
 class Listing : public ::testing::Test {
 protected:
     void SetUp() override {
-        fs::remove_all(m_root);
+        eraseTree(m_root);
         fs::create_directories(m_root);
     }
-    void TearDown() override { fs::remove_all(m_root); }
+    void TearDown() override { eraseTree(m_root); }
 
     const std::string m_root = "C:/listing/";
-    PathList m_files;
-    PathList m_directories;
+    const std::wstring m_long = L"\\\\?\\C:\\listing";
+    TreeListing m_listing;
 };
 
 TEST_F(Listing, ListsDepthFirstWithEveryDirectoryAfterItsContents) {
@@ -51,54 +63,42 @@ TEST_F(Listing, ListsDepthFirstWithEveryDirectoryAfterItsContents) {
     writeFile(m_root + "a/b/c/three.txt");
     fs::create_directories(m_root + "empty");
 
-    listTree(m_root, "", m_files, m_directories);
+    listTree(m_long, L"", m_listing);
 
-    std::vector<std::string> files = m_files;
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"C:/listing/a\\b\\c\\three.txt", "C:/listing/a\\b\\two.txt",
-                                               "C:/listing/a\\one.txt", "C:/listing/top.txt"}));
-    ASSERT_EQ(m_directories.size(), 4u);
-    const long a = indexOf(m_directories, "C:/listing/a\\");
-    const long b = indexOf(m_directories, "C:/listing/a\\b\\");
-    const long c = indexOf(m_directories, "C:/listing/a\\b\\c\\");
-    EXPECT_NE(indexOf(m_directories, "C:/listing/empty\\"), -1);
+    EXPECT_EQ(sorted(m_listing.files), (PathList{m_long + L"\\a\\b\\c\\three.txt", m_long + L"\\a\\b\\two.txt",
+                                                 m_long + L"\\a\\one.txt", m_long + L"\\top.txt"}));
+    ASSERT_EQ(m_listing.directories.size(), 4u);
+    const long a = indexOf(m_listing.directories, m_long + L"\\a");
+    const long b = indexOf(m_listing.directories, m_long + L"\\a\\b");
+    const long c = indexOf(m_listing.directories, m_long + L"\\a\\b\\c");
+    EXPECT_NE(indexOf(m_listing.directories, m_long + L"\\empty"), -1);
     EXPECT_NE(c, -1);
     EXPECT_LT(c, b);
     EXPECT_LT(b, a);
+    EXPECT_TRUE(m_listing.kept.empty());
+    EXPECT_TRUE(m_listing.unusable.empty());
 }
 
-TEST_F(Listing, AppendsToWhatTheListsHoldAndAcceptsEitherSeparator) {
-    writeFile(m_root + "sub/file.txt");
-    m_files.push_back("earlier");
-
-    listTree("C:\\listing\\", "", m_files, m_directories);
-    listTree("C:\\listing", "", m_files, m_directories);
-
-    EXPECT_EQ(m_files, (PathList{"earlier", "C:\\listing\\sub\\file.txt", "C:\\listing\\sub\\file.txt"}));
-    EXPECT_EQ(m_directories, (PathList{"C:\\listing\\sub\\", "C:\\listing\\sub\\"}));
-}
-
-TEST_F(Listing, ExclusionSkipsMatchingFileNamesAtEveryDepthButNoDirectory) {
+TEST_F(Listing, ExclusionKeepsMatchingFileNamesAtEveryDepthButNoDirectory) {
     writeFile(m_root + "disk.dat");
     writeFile(m_root + "old/disk.dat.old");
     writeFile(m_root + "old/mydisk.dat");
     writeFile(m_root + "old/DISK.DAT.bak");
     writeFile(m_root + "disk.dat.d/inside.txt");
 
-    listTree(m_root, "disk.dat", m_files, m_directories);
+    listTree(m_long, L"disk.dat", m_listing);
 
-    std::vector<std::string> files = m_files;
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, (std::vector<std::string>{"C:/listing/disk.dat.d\\inside.txt", "C:/listing/old\\DISK.DAT.bak"}));
-    std::sort(m_directories.begin(), m_directories.end());
-    EXPECT_EQ(m_directories, (PathList{"C:/listing/disk.dat.d\\", "C:/listing/old\\"}));
+    EXPECT_EQ(sorted(m_listing.files), (PathList{m_long + L"\\disk.dat.d\\inside.txt", m_long + L"\\old\\DISK.DAT.bak"}));
+    EXPECT_EQ(sorted(m_listing.kept), (PathList{m_long + L"\\disk.dat", m_long + L"\\old\\disk.dat.old",
+                                                m_long + L"\\old\\mydisk.dat"}));
+    EXPECT_EQ(sorted(m_listing.directories), (PathList{m_long + L"\\disk.dat.d", m_long + L"\\old"}));
 }
 
-TEST_F(Listing, MissingEmptyAndUnsearchableDirectoriesContributeNoEntries) {
-    listTree("C:/no such directory/", "", m_files, m_directories);
-    listTree("", "", m_files, m_directories);
-    EXPECT_TRUE(m_files.empty());
-    EXPECT_TRUE(m_directories.empty());
+TEST_F(Listing, MissingAndUnsearchableDirectoriesContributeNoEntries) {
+    listTree(L"\\\\?\\C:\\no such directory", L"", m_listing);
+    listTree(L"", L"", m_listing);
+    EXPECT_TRUE(m_listing.files.empty());
+    EXPECT_TRUE(m_listing.directories.empty());
 
     writeFile(m_root + "locked/hidden.txt");
     writeFile(m_root + "open.txt");
@@ -106,47 +106,78 @@ TEST_F(Listing, MissingEmptyAndUnsearchableDirectoriesContributeNoEntries) {
     HANDLE lock = CreateFileA((m_root + "locked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
-    listTree(m_root, "", m_files, m_directories);
+    listTree(m_long, L"", m_listing);
     CloseHandle(lock);
 
-    EXPECT_EQ(m_files, PathList{"C:/listing/open.txt"});
-    EXPECT_EQ(m_directories, PathList{"C:/listing/locked\\"});
+    EXPECT_EQ(m_listing.files, PathList{m_long + L"\\open.txt"});
+    EXPECT_EQ(m_listing.directories, PathList{m_long + L"\\locked"});
 }
 
 TEST_F(Listing, ListsADirectoryLinkAsItselfAndNothingBehindIt) {
     writeFile("C:/outside/kept.txt");
     writeFile(m_root + "own.txt");
     ASSERT_TRUE(makeLinuxLink(m_root, "../outside", "link"));
+    ASSERT_TRUE(makeLinuxLink("C:/", "listing/link", "rootlink"));
 
-    listTree(m_root, "", m_files, m_directories);
+    listTree(m_long, L"", m_listing);
+    TreeListing throughRootLink;
+    listTree(L"\\\\?\\C:\\rootlink", L"", throughRootLink);
     removeLinuxLink(m_root, "link");
+    removeLinuxLink("C:/", "rootlink");
+    eraseTree("C:/outside");
 
-    EXPECT_EQ(m_files, PathList{"C:/listing/own.txt"});
-    EXPECT_EQ(m_directories, PathList{"C:/listing/link"});
-    fs::remove_all("C:/outside");
+    EXPECT_EQ(m_listing.files, PathList{m_long + L"\\own.txt"});
+    EXPECT_EQ(m_listing.directories, PathList{m_long + L"\\link"});
+    // A root that is a link lists nothing of what it points at.
+    EXPECT_TRUE(throughRootLink.files.empty());
+    EXPECT_TRUE(throughRootLink.directories.empty());
+}
+
+TEST(LongPaths, OnlyAbsoluteDrivePathsTakeTheLongForm) {
+    EXPECT_EQ(longPathOf(L"C:/Orbelune/"), L"\\\\?\\C:\\Orbelune");
+    EXPECT_EQ(longPathOf(L"e:\\Orbelune\\420\\"), L"\\\\?\\e:\\Orbelune\\420");
+    for (const wchar_t* refused : {L"", L"Orbelune", L":/Orbelune/", L"\0:/Orbelune/", L"C:", L"C:/", L"C://",
+                                   L"C:Orbelune", L"C:/a/../b", L"C:/a/./b", L"C:/a//b", L"\\\\server\\share\\x",
+                                   L"\\\\?\\C:\\Orbelune", L"1:/Orbelune"})
+        EXPECT_EQ(longPathOf(refused), L"") << refused;
+    EXPECT_EQ(displayPathOf(L"\\\\?\\C:\\Orbelune\\a"), L"C:\\Orbelune\\a");
 }
 
 // The removals work on the real system-drive root of the test's prefix.
 class Removal : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(systemDriveRoot(), kSystemRoot);
-        fs::remove_all(kSystemRoot);
+        ASSERT_EQ(systemDriveRoot(), kSystemRootLong);
+        eraseTree(kSystemRoot);
     }
     void TearDown() override {
-        fs::remove_all(kSystemRoot);
-        fs::remove_all("C:/elsewhere");
+        eraseTree(kSystemRoot);
+        eraseTree("C:/elsewhere");
+        if (m_dataDriveMapped) {
+            m_drives.unmap('E');
+            // Wine keeps what it knew of the drives for the rest of the second: a directory
+            // made meanwhile on the inode of the drive's old root would pass for that drive.
+            Sleep(1100);
+        }
     }
+
+    void mapDataDrive() {
+        m_dataDriveMapped = mapDrive(m_drives, 'E');
+        ASSERT_TRUE(m_dataDriveMapped) << m_drives.error();
+    }
+
+private:
+    testing_support::DriveFixture m_drives;
+    bool m_dataDriveMapped = false;
 };
 
 TEST_F(Removal, FullRemovalRemovesTheSystemRootAndTheRecordedDataRoot) {
-    testing_support::DriveFixture drives;
-    ASSERT_TRUE(drives.map('E')) << drives.error();
+    mapDataDrive();
     makeInstallation(kSystemRoot, "E");
     makeInstallation("E:/Orbelune/", "");
     writeFile("E:/Other/keep.txt");
 
-    removeAll();
+    EXPECT_EQ(removeAll(), PathList());
 
     EXPECT_FALSE(fs::exists(kSystemRoot));
     EXPECT_FALSE(fs::exists("E:/Orbelune/"));
@@ -158,7 +189,7 @@ TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
     fs::remove(kSystemRoot + "disk.dat");
     writeFile("C:/elsewhere/keep.txt");
 
-    removeAll();
+    EXPECT_EQ(removeAll(), PathList());
 
     EXPECT_FALSE(fs::exists(kSystemRoot));
     EXPECT_EQ(contents("C:/elsewhere"), std::vector<std::string>{"keep.txt"});
@@ -166,19 +197,18 @@ TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
 
 TEST_F(Removal, FullRemovalWithTheSystemDriveAsDataDriveIsOnePass) {
     makeInstallation(kSystemRoot, " c\r\n");
-    // Names in the system's ANSI code page survive the round trip through the A functions.
-    writeFile(fs::path(L"C:/Orbelune/Download/\u573a\u666f.pak"));
 
-    removeAll();
+    // The second pass finds everything gone, which is no failure.
+    EXPECT_EQ(removeAll(), PathList());
 
     EXPECT_FALSE(fs::exists(kSystemRoot));
 }
 
 TEST_F(Removal, RecordThatNamesNoDriveLetterAddsNoDataRoot) {
-    for (const char* record : {"", "  \n", "C:", "..", "C:/elsewhere/x"}) {
+    for (const char* record : {"", "  \n", "C:", "..", "C:/elsewhere/x", "\xB3\xA1"}) {
         makeInstallation(kSystemRoot, record);
         writeFile("C:/elsewhere/keep.txt");
-        EXPECT_EQ(dataRootFromRecord(kSystemRoot), "") << record;
+        EXPECT_EQ(dataRootFromRecord(kSystemRootLong), L"") << record;
 
         removeAll();
 
@@ -186,18 +216,18 @@ TEST_F(Removal, RecordThatNamesNoDriveLetterAddsNoDataRoot) {
         EXPECT_TRUE(fs::exists("C:/elsewhere/keep.txt")) << record;
     }
     makeInstallation(kSystemRoot, "\tE next");
-    EXPECT_EQ(dataRootFromRecord(kSystemRoot), "E:/Orbelune/");
+    EXPECT_EQ(dataRootFromRecord(kSystemRootLong), L"\\\\?\\E:\\Orbelune");
 }
 
 TEST_F(Removal, ApplicationRemovalKeepsEveryDriveRecordAndTheWayToIt) {
-    testing_support::DriveFixture drives;
-    ASSERT_TRUE(drives.map('E')) << drives.error();
+    mapDataDrive();
     makeInstallation(kSystemRoot, "E");
     writeFile(kSystemRoot + "bak/disk.dat.old", "D");
     makeInstallation("E:/Orbelune/", "");
     const std::vector<std::string> dataRoot = contents("E:/Orbelune/");
 
-    removeApplicationOnly();
+    // What it keeps on purpose is not reported as left behind.
+    EXPECT_EQ(removeApplicationOnly(), PathList());
 
     EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"bak/", "bak/disk.dat.old", "disk.dat"}));
     EXPECT_EQ(contents("E:/Orbelune/"), dataRoot);
@@ -211,38 +241,106 @@ TEST_F(Removal, ApplicationRemovalWithTheSystemDriveAsDataDriveEmptiesItButTheRe
     EXPECT_EQ(contents(kSystemRoot), std::vector<std::string>{"disk.dat"});
 }
 
-TEST_F(Removal, FilesThatCannotBeDeletedKeepTheirDirectoryChainAndNothingElse) {
+TEST_F(Removal, ReadOnlyEntriesGoAndWhatIsInUseIsReportedWithoutItsDirectories) {
     makeInstallation(kSystemRoot, "");
     writeFile(kSystemRoot + "420/Engine/Binaries/locked.dll");
     writeFile(kSystemRoot + "Download/readonly.pak");
-    SetFileAttributesA((kSystemRoot + "Download/readonly.pak").c_str(), FILE_ATTRIBUTE_READONLY);
+    writeFile(kSystemRoot + "Download/readonly/inner.pak");
+    ASSERT_TRUE(SetFileAttributesA((kSystemRoot + "Download/readonly.pak").c_str(), FILE_ATTRIBUTE_READONLY));
+    SetFileAttributesA((kSystemRoot + "Download/readonly/inner.pak").c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA((kSystemRoot + "Download/readonly").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
     HANDLE held = CreateFileA((kSystemRoot + "420/Engine/Binaries/locked.dll").c_str(), GENERIC_READ,
                               FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
 
-    removeAll();
+    const PathList stayed = removeAll();
     CloseHandle(held);
 
-    EXPECT_EQ(contents(kSystemRoot),
-              (std::vector<std::string>{"420/", "420/Engine/", "420/Engine/Binaries/",
-                                        "420/Engine/Binaries/locked.dll", "Download/", "Download/readonly.pak"}));
-    SetFileAttributesA((kSystemRoot + "Download/readonly.pak").c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(stayed, PathList{kSystemRootLong + L"\\420\\Engine\\Binaries\\locked.dll"});
+    EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"420/", "420/Engine/", "420/Engine/Binaries/",
+                                                               "420/Engine/Binaries/locked.dll"}));
 }
 
-TEST_F(Removal, DirectoryLinkInsideTheTreeLeavesItsTargetAlone) {
-    makeInstallation(kSystemRoot, "C");
-    writeFile("C:/elsewhere/keep.txt");
-    writeFile("C:/elsewhere/deeper/keep.pak");
-    ASSERT_TRUE(makeLinuxLink(kSystemRoot + "Download", "../../elsewhere", "linked"));
+TEST_F(Removal, AFailedSystemFolderQueryRemovesNothing) {
+    EXPECT_EQ(systemDriveRoot(L"C:\\windows\\system32"), kSystemRootLong);
+    for (const wchar_t* folder : {static_cast<const wchar_t*>(nullptr), L"", L"system32", L"\\windows\\system32",
+                                  L"\\\\server\\share\\system32", L":\\windows"})
+        EXPECT_EQ(systemDriveRoot(folder), L"") << (folder ? folder : L"(none)");
 
-    removeAll();
+    // The current drive's root holds what a relative root would name.
+    mapDataDrive();
+    makeInstallation("E:/Orbelune/", "E");
+    writeFile("E:/keep.txt");
+    ASSERT_TRUE(SetCurrentDirectoryW(L"E:\\"));
+    const std::vector<std::wstring> before = snapshotDrives({});
+    for (const std::wstring& root : {std::wstring(), std::wstring(L"Orbelune"), std::wstring(L"\\Orbelune"),
+                                     std::wstring(L":\\Orbelune"), std::wstring(L"E:Orbelune"),
+                                     std::wstring(L"E:\\Orbelune"), std::wstring(L"\\\\?\\E:\\")}) {
+        EXPECT_EQ(removeAll(root), PathList());
+        EXPECT_EQ(removeApplicationOnly(root), PathList());
+    }
+    SetCurrentDirectoryW(L"C:\\halcyra");
+    EXPECT_EQ(snapshotDrives({}), before);
+}
 
-    EXPECT_EQ(contents("C:/elsewhere"), (std::vector<std::string>{"deeper/", "deeper/keep.pak", "keep.txt"}));
-    // Windows removes the link itself; Wine refuses to remove a link to a directory that
-    // holds anything, so there the link and the directory holding it may stay.
-    for (const std::string& left : contents(kSystemRoot))
-        EXPECT_TRUE(left == "Download/" || left == "Download/linked") << left;
-    removeLinuxLink(kSystemRoot + "Download", "linked");
+TEST(StayedMessage, CountsEverythingAndListsTheFirstTenPaths) {
+    EXPECT_EQ(stayedMessageText({L"\\\\?\\C:\\Orbelune\\420\\game.exe"}),
+              L"有1个文件或文件夹未能删除（可能正在使用或没有权限），请手动删除！\n\nC:\\Orbelune\\420\\game.exe");
+
+    PathList many;
+    for (int i = 1; i <= 12; ++i) many.push_back(L"\\\\?\\E:\\Orbelune\\Download\\" + std::to_wstring(i) + L".pak");
+    const std::wstring text = stayedMessageText(many);
+    EXPECT_EQ(text.find(L"有12个文件或文件夹未能删除"), 0u);
+    EXPECT_NE(text.find(L"\nE:\\Orbelune\\Download\\10.pak\n"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"11.pak"), std::wstring::npos);
+    EXPECT_EQ(text.substr(text.find(L"\n……")), L"\n……以及其他2个");
+}
+
+// Names that a code page could turn into separators or dots, and names it cannot show at
+// all, each a directory beside a victim outside the tree that a misread name would reach.
+const std::vector<std::wstring> kLookAlikeNames = {
+    L"..\u2216victim",        // set minus, best fit "\" in 1252
+    L"\uFF0E\uFF0E\u2216victim",  // full-width full stops
+    L"..\uFF3Cvictim",        // full-width reverse solidus, a trail byte 0x5C in 936
+    L"..\uFE68victim",        // small reverse solidus
+    L"..\uFF0Fvictim",        // full-width solidus
+    L"..\u2215victim",        // division slash
+    L"..\u2044victim",        // fraction slash
+    L"\u573A\u666F",          // no 1252 form at all
+    L"trailing dot.",         // trimmed by every path but the long form
+    L"trailing space ",
+};
+
+// The full removal in this process's code page: every look-alike name inside the tree goes,
+// the victims outside stay, and the drives outside the root are as they were.
+TEST(LookAlikeNames, AreRemovedAsStoredAndReachNothingOutside) {
+    if (const char* expected = std::getenv("HALCYRA_CODE_PAGE")) {
+        ASSERT_EQ(GetACP(), UINT(std::atoi(expected)));
+    }
+    eraseTree(kSystemRoot);
+    writeFile("C:/victim/keep.txt");
+    writeFile("C:/victim/sub/keep.pak");
+    for (const std::wstring& name : kLookAlikeNames) {
+        writeFile(kSystemRootLong + L"\\" + name + L"\\inner.pak");
+        writeFile(kSystemRootLong + L"\\Download\\" + name);
+    }
+    const std::vector<std::wstring> outside = snapshotDrives({L"C:\\Orbelune"});
+
+    EXPECT_EQ(removeAll(), PathList());
+
+    EXPECT_FALSE(fs::exists(kSystemRoot));
+    EXPECT_EQ(snapshotDrives({L"C:\\Orbelune"}), outside);
+    eraseTree("C:/victim");
+}
+
+TEST(LookAlikeNames, AreRemovedAsStoredUnderCodePage1252) {
+    const fw::UniqueHandle child = uninstall_test::startInCodePage(
+        1252, L"uninstall_removal_tests.exe", L"--gtest_filter=LookAlikeNames.AreRemovedAsStoredAndReachNothingOutside");
+    ASSERT_TRUE(child);
+    ASSERT_EQ(WaitForSingleObject(child.get(), 120000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(child.get(), &code);
+    EXPECT_EQ(code, 0u) << "the test in code page 1252 failed; its output is above";
 }
 
 }  // namespace

@@ -1,0 +1,113 @@
+#include "UnInstall/TreeListing.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "framework/UniqueHandle.h"
+
+namespace {
+
+const wchar_t kLongPrefix[] = L"\\\\?\\";
+const size_t kLongPrefixLength = 4;
+
+bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool isDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// A name that would become another path when appended: a separator, a drive or stream
+// colon. Windows never reports such a name; an odd file system might.
+bool isUsableName(const std::wstring& name) {
+    return !name.empty() && name.find_first_of(L"\\/:") == std::wstring::npos;
+}
+
+bool isLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
+
+// One directory being searched: its path and the search, with the entry it returned last.
+struct OpenDirectory {
+    std::wstring path;
+    fw::UniqueFindHandle search;
+    WIN32_FIND_DATAW entry;
+    bool entryPending;
+};
+
+// Starts the search of path; false when the directory cannot be searched.
+bool openDirectory(const std::wstring& path, std::vector<OpenDirectory>& open) {
+    OpenDirectory level{path, fw::UniqueFindHandle(), {}, true};
+    level.search.reset(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &level.entry,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!level.search) return false;
+    open.push_back(std::move(level));
+    return true;
+}
+
+// Depth first with a stack of its own instead of recursion: the long form lets a tree be
+// thousands of levels deep.
+void listEntries(const std::wstring& root, const std::wstring& exclusion, TreeListing& listing) {
+    std::vector<OpenDirectory> open;
+    if (!openDirectory(root, open)) return;
+    while (!open.empty()) {
+        OpenDirectory& current = open.back();
+        if (!current.entryPending && !FindNextFileW(current.search.get(), &current.entry)) {
+            // Everything below it is listed: the directory itself follows (the root is the caller's).
+            std::wstring finished = std::move(current.path);
+            open.pop_back();
+            if (!open.empty()) listing.directories.push_back(std::move(finished));
+            continue;
+        }
+        current.entryPending = false;
+        const WIN32_FIND_DATAW& entry = current.entry;
+        if (isDotEntry(entry.cFileName)) continue;
+        const std::wstring name = entry.cFileName;
+        const std::wstring path = current.path + L'\\' + name;
+        if (!isUsableName(name)) {
+            listing.unusable.push_back(path);
+        } else if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            // A junction or directory link may lead out of the tree: only the link goes.
+            if (isLink(entry.dwFileAttributes) || !openDirectory(path, open)) listing.directories.push_back(path);
+        } else if (!exclusion.empty() && name.find(exclusion) != std::wstring::npos) {
+            listing.kept.push_back(path);
+        } else {
+            listing.files.push_back(path);
+        }
+    }
+}
+
+}  // namespace
+
+std::wstring longPathOf(const std::wstring& path) {
+    const bool drivePath = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+                           path[1] == L':' && isSeparator(path[2]);
+    if (!drivePath) return std::wstring();
+    std::wstring result = kLongPrefix + path;
+    for (size_t i = kLongPrefixLength; i < result.size(); ++i)
+        if (result[i] == L'/') result[i] = L'\\';
+    while (isSeparator(result.back())) result.pop_back();
+    // "C:\" alone, or "C:\\": a drive's root is never one of the trees.
+    if (result.size() <= kLongPrefixLength + 2) return std::wstring();
+    // "." and ".." are resolved by nobody in the long form; refuse them rather than pass them on.
+    for (size_t start = kLongPrefixLength + 3; start <= result.size();) {
+        size_t end = result.find(L'\\', start);
+        if (end == std::wstring::npos) end = result.size();
+        const std::wstring part = result.substr(start, end - start);
+        if (part.empty() || part == L"." || part == L"..") return std::wstring();
+        start = end + 1;
+    }
+    return result;
+}
+
+std::wstring displayPathOf(const std::wstring& longPath) {
+    if (longPath.compare(0, kLongPrefixLength, kLongPrefix) == 0) return longPath.substr(kLongPrefixLength);
+    return longPath;
+}
+
+
+void listTree(const std::wstring& directory, const std::wstring& exclusion, TreeListing& listing) {
+    if (directory.empty()) return;
+    // A root that is a link is removed as the link; what it points at is not listed.
+    const DWORD attributes = GetFileAttributesW(directory.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || isLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    listEntries(directory, exclusion, listing);
+}

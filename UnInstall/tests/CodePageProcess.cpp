@@ -1,0 +1,56 @@
+#include "UnInstall/tests/CodePageProcess.h"
+
+#include <tlhelp32.h>
+
+#include <set>
+
+#include "tests/support/LinuxProgram.h"
+
+namespace uninstall_test {
+namespace {
+
+const DWORD kStartTimeoutMs = 20000;
+
+// Processes running the program, by id.
+std::set<DWORD> processesOf(const std::wstring& program) {
+    std::set<DWORD> found;
+    fw::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    if (!snapshot || !Process32FirstW(snapshot.get(), &entry)) return found;
+    do {
+        if (CompareStringOrdinal(entry.szExeFile, -1, program.c_str(), -1, TRUE) == CSTR_EQUAL)
+            found.insert(entry.th32ProcessID);
+    } while (Process32NextW(snapshot.get(), &entry));
+    return found;
+}
+
+const wchar_t* localeFor(UINT codePage) {
+    switch (codePage) {
+    case 936: return L"zh_CN.UTF-8";
+    case 1252: return L"C.UTF-8";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+fw::UniqueHandle startInCodePage(UINT codePage, const std::wstring& program, const std::wstring& arguments) {
+    const wchar_t* locale = localeFor(codePage);
+    if (!locale) return fw::UniqueHandle();
+    const std::set<DWORD> before = processesOf(program);
+    const std::wstring commandLine = std::wstring(L"\\\\?\\unix\\usr\\bin\\env LC_ALL=") + locale + L" LANG=" + locale +
+                                     L" HALCYRA_CODE_PAGE=" + std::to_wstring(codePage) + L" wine C:\\halcyra\\" + program + L" " + arguments;
+    if (!testing_support::startLinuxProgram(commandLine)) return fw::UniqueHandle();
+    for (DWORD waited = 0; waited < kStartTimeoutMs; waited += 10) {
+        for (DWORD id : processesOf(program)) {
+            if (before.count(id)) continue;
+            return fw::UniqueHandle(
+                OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
+        }
+        Sleep(10);
+    }
+    return fw::UniqueHandle();
+}
+
+}  // namespace uninstall_test
