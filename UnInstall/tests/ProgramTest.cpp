@@ -2,20 +2,31 @@
 // presses their buttons and keys, then looks at what is left on the disks.
 #include <windows.h>
 
+#include <winioctl.h>
+
+#include "UnInstall/tests/CodePageProcess.h"
 #include "UnInstall/tests/TreeFiles.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
+using testing_support::makeLinuxLink;
+using testing_support::removeLinuxLink;
 using uninstall_test::contents;
+using uninstall_test::eraseTree;
 using uninstall_test::makeInstallation;
+using uninstall_test::snapshotDrives;
+using uninstall_test::writeFile;
 
 namespace {
 
@@ -24,6 +35,8 @@ const wchar_t kCaption[] = L"Lumaro卸载程序";
 const wchar_t kAboutCaption[] = L"About UnInstall";
 const std::string kSystemRoot = "C:/Orbelune/";
 const std::string kDataRoot = "E:/Orbelune/";
+const std::vector<std::wstring> kRoots = {L"C:\\Orbelune", L"E:\\Orbelune"};
+const int kMessageText = 0xFFFF;  // the text of a message box
 const int kAppOnlyButton = 3;
 const DWORD kTimeoutMs = 20000;
 
@@ -76,6 +89,11 @@ public:
             m_process.hThread = nullptr;
         }
     }
+    // Started with the ANSI code page codePage instead of the test's own.
+    explicit UnInstallProcess(UINT codePage) {
+        m_process.hProcess = uninstall_test::startInCodePage(codePage, L"UnInstall.exe", L"").release();
+        if (m_process.hProcess) m_process.dwProcessId = GetProcessId(m_process.hProcess);
+    }
     ~UnInstallProcess() {
         if (!m_process.hProcess) return;
         if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_process.hProcess, 1);
@@ -90,6 +108,18 @@ public:
     HWND mainDialog() const { return dialog(kCaption, false); }
     HWND secondDialog() const { return dialog(kCaption, true); }
     HWND aboutBox() const { return dialog(kAboutCaption, false); }
+    // The message box the second dialog shows over itself when something stayed; none
+    // when the program ends without one.
+    HWND messageOver(HWND second) const {
+        HWND box = nullptr;
+        waitFor([&]() -> HWND {
+            box = findWindow(m_process.dwProcessId, kCaption,
+                             [&](HWND window) { return GetWindow(window, GW_OWNER) == second; });
+            const bool ended = WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
+            return box ? box : ended ? second : nullptr;
+        });
+        return box;
+    }
 
     // True when the program ended with exit code 0. While it runs, the main dialog must
     // not show up again.
@@ -145,26 +175,97 @@ void pressKeys(HWND window, std::initializer_list<std::initializer_list<WORD>> c
     }
 }
 
+std::wstring messageText(HWND box) {
+    wchar_t text[4096] = {};
+    GetDlgItemTextW(box, kMessageText, text, 4096);
+    return text;
+}
+
+// A copy of the engine stand-in inside the installation, running, and so in use.
+class RunningEngine {
+public:
+    explicit RunningEngine(const std::wstring& path) {
+        CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+        if (!CopyFileW(L"C:\\halcyra\\Vistaweaver-Win64-Shipping.exe", path.c_str(), FALSE)) return;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::wstring commandLine = path;
+        if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return;
+        CloseHandle(process.hThread);
+        m_process.reset(process.hProcess);
+        m_window = waitFor([] { return FindWindowW(L"VistaweaverStandIn", nullptr); }) != nullptr;
+    }
+    ~RunningEngine() {
+        if (!m_process) return;
+        TerminateProcess(m_process.get(), 0);
+        WaitForSingleObject(m_process.get(), kTimeoutMs);
+    }
+    RunningEngine(const RunningEngine&) = delete;
+    RunningEngine& operator=(const RunningEngine&) = delete;
+
+    bool running() const { return m_process && m_window; }
+
+private:
+    fw::UniqueHandle m_process;
+    bool m_window = false;
+};
+
+// A junction made the way Windows makes them; false where that cannot be done (Wine).
+bool makeJunction(const std::wstring& link, const std::wstring& target) {
+    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+    fw::UniqueHandle directory(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    const std::wstring substitute = L"\\??\\" + target;
+    // REPARSE_DATA_BUFFER for a mount point: tag, sizes, then both names, each ending in L'\0'.
+    std::vector<WORD> data(8 + substitute.size() + 1 + target.size() + 1);
+    data[4] = 0;
+    data[5] = static_cast<WORD>(substitute.size() * 2);
+    data[6] = static_cast<WORD>((substitute.size() + 1) * 2);
+    data[7] = static_cast<WORD>(target.size() * 2);
+    std::copy(substitute.begin(), substitute.end(), data.begin() + 8);
+    std::copy(target.begin(), target.end(), data.begin() + 8 + substitute.size() + 1);
+    const DWORD size = static_cast<DWORD>(data.size() * sizeof(WORD));
+    *reinterpret_cast<DWORD*>(&data[0]) = IO_REPARSE_TAG_MOUNT_POINT;
+    data[2] = static_cast<WORD>(size - 8);
+    DWORD returned = 0;
+    const bool made = directory && DeviceIoControl(directory.get(), FSCTL_SET_REPARSE_POINT, data.data(), size, nullptr,
+                                                   0, &returned, nullptr);
+    directory.reset();
+    if (!made) RemoveDirectoryW(link.c_str());
+    return made;
+}
+
 class UnInstallProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_drives.map('E')) << m_drives.error();
-        fs::remove_all(kSystemRoot);
+        eraseTree(kSystemRoot);
         makeInstallation(kSystemRoot, "E");
         makeInstallation(kDataRoot, "");
         m_systemTree = contents(kSystemRoot);
         m_dataTree = contents(kDataRoot);
+        m_outside = snapshotDrives(kRoots);
     }
-    void TearDown() override { fs::remove_all(kSystemRoot); }
+    void TearDown() override {
+        EXPECT_EQ(snapshotDrives(kRoots), m_outside) << "the drives outside the two roots changed";
+        eraseTree(kSystemRoot);
+    }
 
     void expectUntouched(const char* how) {
         EXPECT_EQ(contents(kSystemRoot), m_systemTree) << how;
         EXPECT_EQ(contents(kDataRoot), m_dataTree) << how;
     }
 
+    // After the test has placed things outside the roots that must survive.
+    void retakeSnapshot() { m_outside = snapshotDrives(kRoots); }
+
     testing_support::DriveFixture m_drives;
     std::vector<std::string> m_systemTree;
     std::vector<std::string> m_dataTree;
+    std::vector<std::wstring> m_outside;
 };
 
 TEST_F(UnInstallProgram, DecliningEndsWithoutTouchingAnything) {
@@ -218,6 +319,200 @@ TEST_F(UnInstallProgram, EnterTwiceRunsTheFullRemoval) {
     EXPECT_TRUE(program.endsQuietly(main));
     EXPECT_FALSE(fs::exists(kSystemRoot));
     EXPECT_FALSE(fs::exists(kDataRoot));
+}
+
+// A name with a look-alike of "\\" after "..": read through code page 1252 it becomes a way
+// out of the tree. The program removes it as stored in either code page, and says nothing.
+TEST_F(UnInstallProgram, LookAlikeSeparatorNamesStayInsideUnderEitherCodePage) {
+    writeFile("C:/victim/keep.txt");
+    writeFile("E:/victim/keep.txt");
+    retakeSnapshot();
+    for (UINT codePage : {936u, 1252u}) {
+        const std::wstring name = L"..\u2216victim";
+        writeFile(L"C:\\Orbelune\\" + name + L"\\inner.pak");
+        writeFile(L"E:\\Orbelune\\" + name + L"\\inner.pak");
+        makeInstallation(kSystemRoot, "E");
+
+        UnInstallProcess program(codePage);
+        ASSERT_TRUE(program.started()) << codePage;
+        HWND main = program.mainDialog();
+        ASSERT_NE(main, nullptr) << codePage;
+        click(main, IDOK);
+        HWND second = program.secondDialog();
+        ASSERT_NE(second, nullptr) << codePage;
+        click(second, IDOK);
+
+        EXPECT_TRUE(program.endsQuietly(main)) << codePage;
+        EXPECT_FALSE(fs::exists(kSystemRoot)) << codePage;
+        EXPECT_FALSE(fs::exists(kDataRoot)) << codePage;
+        EXPECT_EQ(snapshotDrives(kRoots), m_outside) << codePage;
+    }
+    eraseTree("C:/victim");
+    eraseTree("E:/victim");
+    retakeSnapshot();
+}
+
+TEST_F(UnInstallProgram, ReadOnlyFilesAndPathsPastTheOldLimitAreRemovedWithoutAWord) {
+    const std::wstring deep = L"\\" + std::wstring(100, L'd') + L"\\" + std::wstring(100, L'e') + L"\\" +
+                              std::wstring(100, L'f') + L"\\scene.pak";
+    writeFile(L"\\\\?\\C:\\Orbelune\\Download" + deep);
+    writeFile(L"\\\\?\\E:\\Orbelune\\Download" + deep);
+    for (const char* file : {"C:/Orbelune/Vistaweaver.ver", "E:/Orbelune/bak/old.pak"})
+        ASSERT_TRUE(SetFileAttributesA(file, FILE_ATTRIBUTE_READONLY)) << file;
+
+    UnInstallProcess program;
+    ASSERT_TRUE(program.started());
+    HWND main = program.mainDialog();
+    ASSERT_NE(main, nullptr);
+    pressKeys(main, {{VK_RETURN}});
+    HWND second = program.secondDialog();
+    ASSERT_NE(second, nullptr);
+    pressKeys(second, {{VK_RETURN}});
+
+    EXPECT_TRUE(program.endsQuietly(main));
+    EXPECT_FALSE(fs::exists(kSystemRoot));
+    EXPECT_FALSE(fs::exists(kDataRoot));
+}
+
+TEST_F(UnInstallProgram, WhatARunningProgramHoldsIsListedAndEverythingElseGoes) {
+    const std::wstring engine = L"C:\\Orbelune\\420\\Engine\\Binaries\\Vistaweaver-Win64-Shipping.exe";
+    RunningEngine running(engine);
+    ASSERT_TRUE(running.running());
+
+    UnInstallProcess program;
+    ASSERT_TRUE(program.started());
+    HWND main = program.mainDialog();
+    ASSERT_NE(main, nullptr);
+    click(main, IDOK);
+    HWND second = program.secondDialog();
+    ASSERT_NE(second, nullptr);
+    click(second, IDOK);
+
+    HWND box = program.messageOver(second);
+    ASSERT_NE(box, nullptr);
+    const std::wstring text = messageText(box);
+    EXPECT_EQ(text.find(L"有1个文件或文件夹未能删除"), 0u) << text;
+    EXPECT_NE(text.find(L"\n" + engine), std::wstring::npos) << text;
+    EXPECT_EQ(text.find(L"Binaries\n"), std::wstring::npos) << "directories that only hold it are not listed: " << text;
+    EXPECT_TRUE(IsWindowVisible(second));
+    click(box, IDOK);
+
+    EXPECT_TRUE(program.endsQuietly(main));
+    EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"420/", "420/Engine/", "420/Engine/Binaries/",
+                                                               "420/Engine/Binaries/Vistaweaver-Win64-Shipping.exe"}));
+    EXPECT_FALSE(fs::exists(kDataRoot));
+}
+
+// Links of every kind Wine can make, inside both trees and as the data root itself, each
+// pointing at a folder or file outside that keeps everything. A link the program could
+// not remove as a link stays and is listed; what it points at is never touched.
+class LinksInTheTrees : public UnInstallProgram {
+protected:
+    void TearDown() override {
+        for (const auto& [directory, name] : m_links) removeLinuxLink(directory, name);
+        UnInstallProgram::TearDown();
+        eraseTree("C:/outside");
+        eraseTree("E:/elsewhere");
+    }
+
+    void link(const std::string& directory, const std::string& target, const std::string& name) {
+        ASSERT_TRUE(makeLinuxLink(directory, target, name)) << directory << name;
+        m_links.emplace_back(directory, name);
+    }
+
+    // Runs the full removal; every link that is still there must be in the message.
+    void removeAllAndCheckLinks() {
+        UnInstallProcess program;
+        ASSERT_TRUE(program.started());
+        HWND main = program.mainDialog();
+        ASSERT_NE(main, nullptr);
+        click(main, IDOK);
+        HWND second = program.secondDialog();
+        ASSERT_NE(second, nullptr);
+        click(second, IDOK);
+
+        std::wstring text;
+        if (HWND box = program.messageOver(second)) {
+            text = messageText(box);
+            click(box, IDOK);
+        }
+        EXPECT_TRUE(program.endsQuietly(main));
+        for (const auto& [directory, name] : m_links) {
+            const fs::path path = fs::path(directory) / name;
+            if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+            std::wstring shown = path.wstring();
+            std::replace(shown.begin(), shown.end(), L'/', L'\\');
+            EXPECT_NE(text.find(L"\n" + shown), std::wstring::npos) << path << " stayed unlisted: " << text;
+        }
+    }
+
+    std::vector<std::pair<std::string, std::string>> m_links;
+};
+
+TEST_F(LinksInTheTrees, InsideBothTreesTheTargetsKeepEverything) {
+    writeFile("C:/outside/dir/keep.txt");
+    writeFile("C:/outside/dir/deeper/keep.pak");
+    writeFile("C:/outside/file.pak");
+    fs::create_directories("C:/outside/empty");
+    writeFile("E:/elsewhere/dir/keep.txt");
+    writeFile("E:/elsewhere/file.pak");
+    fs::create_directories("E:/elsewhere/empty");
+    link("C:/Orbelune/Download/", "../../outside/dir", "linked");
+    link("C:/Orbelune/bak/", "../../outside/empty", "emptylink");
+    link("C:/Orbelune/bak/", "../../outside/file.pak", "file.pak");
+    link("E:/Orbelune/Download/", "../../elsewhere/dir", "linked");
+    link("E:/Orbelune/Download/", "../../elsewhere/empty", "emptylink");
+    link("E:/Orbelune/", "../elsewhere/file.pak", "file.pak");
+    retakeSnapshot();
+
+    removeAllAndCheckLinks();
+
+    // Apart from the links and the directories that hold them, the trees are gone.
+    for (const std::string& left : contents(kSystemRoot))
+        EXPECT_TRUE(left == "Download/" || left == "Download/linked" || left == "bak/" || left == "bak/emptylink" ||
+                    left == "bak/file.pak")
+            << left;
+    for (const std::string& left : contents(kDataRoot))
+        EXPECT_TRUE(left == "Download/" || left == "Download/linked" || left == "Download/emptylink" ||
+                    left == "file.pak")
+            << left;
+}
+
+TEST_F(LinksInTheTrees, TheDataRootItselfLeavesWhatItPointsAt) {
+    eraseTree(kDataRoot);
+    makeInstallation("E:/elsewhere/", "");
+    link("E:/", "elsewhere", "Orbelune");
+    retakeSnapshot();
+
+    removeAllAndCheckLinks();
+
+    EXPECT_FALSE(fs::exists(kSystemRoot));
+}
+
+TEST_F(UnInstallProgram, JunctionsAreRemovedAsLinks) {
+    writeFile("C:/outside/dir/keep.txt");
+    fs::create_directories("C:/outside/empty");
+    if (!makeJunction(L"C:\\Orbelune\\Download\\junction", L"C:\\outside\\dir")) {
+        eraseTree("C:/outside");
+        GTEST_SKIP() << "this system cannot make junctions (Wine: FSCTL_SET_REPARSE_POINT fails with error 50)";
+    }
+    ASSERT_TRUE(makeJunction(L"C:\\Orbelune\\bak\\junction", L"C:\\outside\\empty"));
+    retakeSnapshot();
+
+    UnInstallProcess program;
+    ASSERT_TRUE(program.started());
+    HWND main = program.mainDialog();
+    ASSERT_NE(main, nullptr);
+    click(main, IDOK);
+    HWND second = program.secondDialog();
+    ASSERT_NE(second, nullptr);
+    click(second, IDOK);
+
+    EXPECT_TRUE(program.endsQuietly(main));
+    EXPECT_FALSE(fs::exists(kSystemRoot));
+    EXPECT_EQ(snapshotDrives(kRoots), m_outside);
+    eraseTree("C:/outside");
+    retakeSnapshot();
 }
 
 TEST_F(UnInstallProgram, ApplicationOnlyKeepsTheRecordAndTheDataRoot) {
