@@ -100,9 +100,10 @@ PathList removeAll(const std::wstring& systemRoot) {
     listTree(systemRoot, std::wstring(), listing);
     listing.directories.push_back(systemRoot);
 
-    // Read after listing and before deleting: the record is in the file list itself.
+    // Read after listing and before deleting: the record is in the file list itself. On
+    // the system drive the data root is the system-drive root, listed already.
     const std::wstring dataRoot = dataRootFromRecord(systemRoot);
-    if (!dataRoot.empty()) {
+    if (!dataRoot.empty() && CompareStringOrdinal(dataRoot.c_str(), -1, systemRoot.c_str(), -1, TRUE) != CSTR_EQUAL) {
         listTree(dataRoot, std::wstring(), listing);
         listing.directories.push_back(dataRoot);
     }
