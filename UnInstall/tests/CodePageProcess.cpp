@@ -41,7 +41,8 @@ fw::UniqueHandle startInCodePage(UINT codePage, const std::wstring& program, con
     const std::set<DWORD> before = processesOf(program);
     const std::wstring commandLine = std::wstring(L"\\\\?\\unix\\usr\\bin\\env LC_ALL=") + locale + L" LANG=" + locale +
                                      L" HALCYRA_CODE_PAGE=" + std::to_wstring(codePage) + L" wine C:\\halcyra\\" + program + L" " + arguments;
-    if (!testing_support::startLinuxProgram(commandLine)) return fw::UniqueHandle();
+    // From a directory Wine can name: the program starts there instead of warning.
+    if (!testing_support::startLinuxProgram(commandLine, L"C:\\")) return fw::UniqueHandle();
     for (DWORD waited = 0; waited < kStartTimeoutMs; waited += 10) {
         for (DWORD id : processesOf(program)) {
             if (before.count(id)) continue;

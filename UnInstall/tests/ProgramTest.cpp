@@ -238,6 +238,18 @@ bool makeJunction(const std::wstring& link, const std::wstring& target) {
     return made;
 }
 
+// Clicks "是" and then the given button of the second dialog, as a user would. Returns the
+// second dialog, which may still show a message over itself, and sets main; nullptr when a
+// dialog did not show up.
+HWND clickThrough(const UnInstallProcess& program, int secondButton, HWND& main) {
+    main = program.mainDialog();
+    if (!main) return nullptr;
+    click(main, IDOK);
+    HWND second = program.secondDialog();
+    if (second) click(second, secondButton);
+    return second;
+}
+
 class UnInstallProgram : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -335,12 +347,9 @@ TEST_F(UnInstallProgram, LookAlikeSeparatorNamesStayInsideUnderEitherCodePage) {
 
         UnInstallProcess program(codePage);
         ASSERT_TRUE(program.started()) << codePage;
-        HWND main = program.mainDialog();
-        ASSERT_NE(main, nullptr) << codePage;
-        click(main, IDOK);
-        HWND second = program.secondDialog();
+        HWND main = nullptr;
+        HWND second = clickThrough(program, IDOK, main);
         ASSERT_NE(second, nullptr) << codePage;
-        click(second, IDOK);
 
         EXPECT_TRUE(program.endsQuietly(main)) << codePage;
         EXPECT_FALSE(fs::exists(kSystemRoot)) << codePage;
@@ -381,12 +390,9 @@ TEST_F(UnInstallProgram, WhatARunningProgramHoldsIsListedAndEverythingElseGoes) 
 
     UnInstallProcess program;
     ASSERT_TRUE(program.started());
-    HWND main = program.mainDialog();
-    ASSERT_NE(main, nullptr);
-    click(main, IDOK);
-    HWND second = program.secondDialog();
+    HWND main = nullptr;
+    HWND second = clickThrough(program, IDOK, main);
     ASSERT_NE(second, nullptr);
-    click(second, IDOK);
 
     HWND box = program.messageOver(second);
     ASSERT_NE(box, nullptr);
@@ -424,12 +430,9 @@ protected:
     void removeAllAndCheckLinks() {
         UnInstallProcess program;
         ASSERT_TRUE(program.started());
-        HWND main = program.mainDialog();
-        ASSERT_NE(main, nullptr);
-        click(main, IDOK);
-        HWND second = program.secondDialog();
+        HWND main = nullptr;
+        HWND second = clickThrough(program, IDOK, main);
         ASSERT_NE(second, nullptr);
-        click(second, IDOK);
 
         std::wstring text;
         if (HWND box = program.messageOver(second)) {
@@ -501,12 +504,9 @@ TEST_F(UnInstallProgram, JunctionsAreRemovedAsLinks) {
 
     UnInstallProcess program;
     ASSERT_TRUE(program.started());
-    HWND main = program.mainDialog();
-    ASSERT_NE(main, nullptr);
-    click(main, IDOK);
-    HWND second = program.secondDialog();
+    HWND main = nullptr;
+    HWND second = clickThrough(program, IDOK, main);
     ASSERT_NE(second, nullptr);
-    click(second, IDOK);
 
     EXPECT_TRUE(program.endsQuietly(main));
     EXPECT_FALSE(fs::exists(kSystemRoot));
@@ -518,12 +518,9 @@ TEST_F(UnInstallProgram, JunctionsAreRemovedAsLinks) {
 TEST_F(UnInstallProgram, ApplicationOnlyKeepsTheRecordAndTheDataRoot) {
     UnInstallProcess program;
     ASSERT_TRUE(program.started());
-    HWND main = program.mainDialog();
-    ASSERT_NE(main, nullptr);
-    click(main, IDOK);
-    HWND second = program.secondDialog();
+    HWND main = nullptr;
+    HWND second = clickThrough(program, kAppOnlyButton, main);
     ASSERT_NE(second, nullptr);
-    click(second, kAppOnlyButton);
 
     EXPECT_TRUE(program.endsQuietly(main));
     EXPECT_EQ(contents(kSystemRoot), std::vector<std::string>{"disk.dat"});
