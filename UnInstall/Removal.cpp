@@ -12,13 +12,12 @@ namespace {
 
 const wchar_t kRootFolder[] = L":\\Orbelune";
 const wchar_t kDriveRecord[] = L"disk.dat";
-// The record holds one letter; anything longer is not a record.
+// The record holds one letter; its first word lies within the first few kilobytes.
 const DWORD kRecordReadLimit = 4096;
-
-bool isAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
+// Empty unless drive is a letter.
 std::wstring rootOnDrive(wchar_t drive) { return longPathOf(std::wstring(1, drive) + kRootFolder); }
 
 // A root given by the caller must be one that longPathOf would make: anything else could
@@ -42,7 +41,7 @@ private:
 }  // namespace
 
 std::wstring systemDriveRoot(const wchar_t* systemFolder) {
-    if (!systemFolder || !isAsciiLetter(systemFolder[0]) || systemFolder[1] != L':') return std::wstring();
+    if (!systemFolder || !systemFolder[0] || systemFolder[1] != L':') return std::wstring();
     return rootOnDrive(systemFolder[0]);
 }
 
@@ -67,8 +66,8 @@ std::wstring dataRootFromRecord(const std::wstring& systemRoot) {
     while (start < length && isBlank(text[start])) ++start;
     DWORD end = start;
     while (end < length && !isBlank(text[end])) ++end;
-    if (end - start != 1 || !isAsciiLetter(static_cast<unsigned char>(text[start]))) return std::wstring();
-    return rootOnDrive(static_cast<wchar_t>(text[start]));
+    if (end - start != 1) return std::wstring();
+    return rootOnDrive(static_cast<unsigned char>(text[start]));
 }
 
 PathList removeListed(const TreeListing& listing) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <utility>
+#include <vector>
 
 #include "framework/UniqueHandle.h"
 
@@ -12,6 +13,8 @@ const wchar_t kLongPrefix[] = L"\\\\?\\";
 const size_t kLongPrefixLength = 4;
 
 bool isSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool isAsciiLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 bool isDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -78,14 +81,12 @@ void listEntries(const std::wstring& root, const std::wstring& exclusion, TreeLi
 }  // namespace
 
 std::wstring longPathOf(const std::wstring& path) {
-    const bool drivePath = path.size() > 3 && ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
-                           path[1] == L':' && isSeparator(path[2]);
-    if (!drivePath) return std::wstring();
+    if (path.size() <= 3 || !isAsciiLetter(path[0]) || path[1] != L':' || !isSeparator(path[2])) return std::wstring();
     std::wstring result = kLongPrefix + path;
     for (size_t i = kLongPrefixLength; i < result.size(); ++i)
         if (result[i] == L'/') result[i] = L'\\';
     while (isSeparator(result.back())) result.pop_back();
-    // "C:\" alone, or "C:\\": a drive's root is never one of the trees.
+    // A drive's own root is never one of the trees.
     if (result.size() <= kLongPrefixLength + 2) return std::wstring();
     // "." and ".." are resolved by nobody in the long form; refuse them rather than pass them on.
     for (size_t start = kLongPrefixLength + 3; start <= result.size();) {
@@ -103,11 +104,11 @@ std::wstring displayPathOf(const std::wstring& longPath) {
     return longPath;
 }
 
-
 void listTree(const std::wstring& directory, const std::wstring& exclusion, TreeListing& listing) {
     if (directory.empty()) return;
     // A root that is a link is removed as the link; what it points at is not listed.
     const DWORD attributes = GetFileAttributesW(directory.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || isLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
+    if (attributes == INVALID_FILE_ATTRIBUTES || isLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return;
     listEntries(directory, exclusion, listing);
 }
