@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -20,6 +21,8 @@ const char* reasonPhrase(int status)
     case 206: return "Partial Content";
     case 404: return "Not Found";
     case 416: return "Range Not Satisfiable";
+    case 500: return "Internal Server Error";
+    case 503: return "Service Unavailable";
     default: return "Status";
     }
 }
@@ -132,6 +135,28 @@ std::shared_ptr<const std::string> HttpReply::makeBody(std::size_t size, unsigne
     return body;
 }
 
+void HttpReply::bodyBytes(std::uint64_t offset, char* out, std::size_t size) const
+{
+    if (generatedLength == 0) {
+        std::memcpy(out, body->data() + offset, size);
+        return;
+    }
+    // Each byte from its offset alone, so that any piece can be made (or checked) on its own.
+    std::size_t i = 0;
+    while (i < size) {
+        const std::uint64_t at = offset + i;
+        if (at >= zeroFrom && at < zeroTo) {
+            const std::size_t zeros = static_cast<std::size_t>(std::min<std::uint64_t>(zeroTo - at, size - i));
+            std::memset(out + i, 0, zeros);
+            i += zeros;
+            continue;
+        }
+        std::uint64_t word = (at >> 3) * 0x9E3779B97F4A7C15ull;
+        word ^= word >> 29;
+        out[i++] = static_cast<char>(word >> ((at & 7) * 8));
+    }
+}
+
 HttpTestServer::HttpTestServer()
 {
     static WinsockSession winsock;  // one start-up for the process; released at exit
@@ -211,6 +236,13 @@ std::size_t HttpTestServer::requestCount(const std::string& path) const
     return requests(path).size();
 }
 
+std::uint64_t HttpTestServer::bytesSent(const std::string& path) const
+{
+    std::lock_guard<std::mutex> guard(m_lock);
+    const auto found = m_bytesSent.find(path);
+    return found == m_bytesSent.end() ? 0 : found->second;
+}
+
 int HttpTestServer::activeConnections() const
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -262,14 +294,20 @@ void HttpTestServer::serve(Socket client)
             reply.status = 404;
         }
 
-        if (!reply.refuse) {
-            const std::string& body = *reply.body;
-            const std::uint64_t size = body.size();
+        if (reply.neverAnswer) {
+            waitForShutdown(client);
+        } else if (!reply.refuse && pause(client, reply.answerDelayMs)) {
+            const std::uint64_t size = reply.bodySize();
             std::uint64_t begin = 0, end = size;
             int status = reply.status;
             std::string extra;
             std::uint64_t first = 0, last = 0;
-            if (status == 200 && reply.honourRange && !request.range.empty() &&
+            // If-Range: the range only while the validator still matches.
+            const auto ifRange = request.headers.find("if-range");
+            const bool current = ifRange == request.headers.end() ||
+                                 (!reply.etag.empty() && ifRange->second == reply.etag) ||
+                                 (!reply.lastModified.empty() && ifRange->second == reply.lastModified);
+            if (status == 200 && reply.honourRange && current && !request.range.empty() &&
                 parseRange(request.range, first, last)) {
                 if (first >= size) {
                     status = 416;
@@ -283,7 +321,8 @@ void HttpTestServer::serve(Socket client)
                             std::to_string(end - 1) + "/" + std::to_string(size) + "\r\n";
                 }
             }
-            if (status == 404) end = 0;
+            if (!reply.etag.empty()) extra += "ETag: " + reply.etag + "\r\n";
+            if (!reply.lastModified.empty()) extra += "Last-Modified: " + reply.lastModified + "\r\n";
 
             std::string header = "HTTP/1.1 " + std::to_string(status) + " " +
                                  reasonPhrase(status) + "\r\n";
@@ -296,7 +335,7 @@ void HttpTestServer::serve(Socket client)
             }
             header += "\r\n";
             if (sendAll(client, header.data(), header.size()) &&
-                sendBody(client, body, begin, end, reply) &&
+                sendBody(client, request.path, begin, end, reply) &&
                 reply.stallAfter != HttpReply::kUnlimited) {
                 waitForShutdown(client);
             }
@@ -310,19 +349,43 @@ void HttpTestServer::serve(Socket client)
     --m_active;
 }
 
-bool HttpTestServer::sendBody(Socket client, const std::string& body, std::uint64_t begin,
+bool HttpTestServer::sendBody(Socket client, const std::string& path, std::uint64_t begin,
                               std::uint64_t end, const HttpReply& reply)
 {
     const std::uint64_t limit = std::min(reply.closeAfter, reply.stallAfter);
     if (limit != HttpReply::kUnlimited) end = std::min(end, begin + limit);
+    std::vector<char> chunk;
     std::uint64_t pos = begin;
     while (pos < end) {
-        std::uint64_t piece = end - pos;
+        std::uint64_t piece = std::min<std::uint64_t>(end - pos, kSendChunk);
         if (reply.trickleBytes > 0) piece = std::min<std::uint64_t>(piece, reply.trickleBytes);
-        if (!sendAll(client, body.data() + pos, static_cast<std::size_t>(piece))) return false;
+        chunk.resize(static_cast<std::size_t>(piece));
+        reply.bodyBytes(pos, chunk.data(), chunk.size());
+        const bool sent = sendAll(client, chunk.data(), chunk.size());
+        if (sent) {
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_bytesSent[path] += piece;
+        }
+        if (!sent) return false;
         pos += piece;
         if (reply.trickleBytes > 0 && pos < end &&
             WaitForSingleObject(m_shutdown, reply.trickleDelayMs) == WAIT_OBJECT_0)
+            return false;
+    }
+    return true;
+}
+
+bool HttpTestServer::pause(Socket client, unsigned milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < milliseconds) {
+        if (WaitForSingleObject(m_shutdown, 20) == WAIT_OBJECT_0) return false;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(client, &readable);
+        timeval immediately = {0, 0};
+        char byte;
+        if (select(0, &readable, nullptr, nullptr, &immediately) > 0 && recv(client, &byte, 1, MSG_PEEK) <= 0)
             return false;
     }
     return true;

@@ -33,6 +33,21 @@ struct HttpReply {
     int status = 200;
     std::shared_ptr<const std::string> body = std::make_shared<std::string>();
 
+    // A body made as it is sent instead of `body`, for sizes no test holds in memory: bytes
+    // 0..generatedLength-1 of generatedBytes, zeros in [zeroFrom, zeroTo).
+    std::uint64_t generatedLength = 0;
+    std::uint64_t zeroFrom = 0;
+    std::uint64_t zeroTo = 0;
+
+    // Validators, sent when not empty. A request whose If-Range matches neither gets the
+    // whole body (200) instead of its range.
+    std::string etag;
+    std::string lastModified;
+
+    // The head is sent after this pause; neverAnswer: the request is read and never answered.
+    unsigned answerDelayMs = 0;
+    bool neverAnswer = false;
+
     // Content-Length: absent, or a value other than the body's size ("wrong" length).
     bool sendLength = true;
     std::uint64_t declaredLength = kUnlimited;  // kUnlimited: the size of what is sent
@@ -56,6 +71,9 @@ struct HttpReply {
     // Bytes 0..size-1 of a fixed pseudo-random sequence: distinct at every offset that
     // matters, so a resumed file that is off by some bytes never compares equal.
     static std::shared_ptr<const std::string> makeBody(std::size_t size, unsigned seed = 1);
+    // Bytes offset..offset+size-1 of this reply's body.
+    void bodyBytes(std::uint64_t offset, char* out, std::size_t size) const;
+    std::uint64_t bodySize() const { return generatedLength != 0 ? generatedLength : body->size(); }
 };
 
 struct HttpRequest {
@@ -81,6 +99,8 @@ public:
 
     std::vector<HttpRequest> requests(const std::string& path) const;
     std::size_t requestCount(const std::string& path) const;
+    // Body bytes handed to the network for requests of the path, all answers together.
+    std::uint64_t bytesSent(const std::string& path) const;
 
     // Connections currently being answered (stalled ones included).
     int activeConnections() const;
@@ -90,9 +110,11 @@ private:
 
     void acceptLoop();
     void serve(Socket client);
-    bool sendBody(Socket client, const std::string& body, std::uint64_t begin,
-                  std::uint64_t end, const HttpReply& reply);
+    bool sendBody(Socket client, const std::string& path, std::uint64_t begin, std::uint64_t end,
+                  const HttpReply& reply);
     void waitForShutdown(Socket client);
+    // False when the server shuts down or the client goes away meanwhile.
+    bool pause(Socket client, unsigned milliseconds);
 
     Socket m_listener = 0;
     std::uint16_t m_port = 0;
@@ -102,6 +124,7 @@ private:
     mutable std::mutex m_lock;
     std::map<std::string, Handler> m_handlers;
     std::vector<HttpRequest> m_log;
+    std::map<std::string, std::uint64_t> m_bytesSent;
     std::vector<Socket> m_clients;
     int m_active = 0;
 
