@@ -16,6 +16,7 @@ const std::size_t kMaxRunningTasks = 2;
 const DWORD kStopPollMs = 10;
 const unsigned kFirstReconnectPauseMs = 250;
 const unsigned kMaxReconnectPauseMs = 4000;
+const unsigned kStallMs = 20000;
 
 // The 8-bit form of a text, or false when the ANSI code page cannot hold it (the
 // conversion would substitute characters).
@@ -36,7 +37,7 @@ struct DownloadManager::WorkerStart {
 
 DownloadManager::DownloadManager(DataDrive& dataDrive)
     : m_dataDrive(dataDrive), m_stopEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-      m_firstPauseMs(kFirstReconnectPauseMs), m_maxPauseMs(kMaxReconnectPauseMs)
+      m_firstPauseMs(kFirstReconnectPauseMs), m_maxPauseMs(kMaxReconnectPauseMs), m_stallMs(kStallMs)
 {
 }
 

@@ -75,6 +75,9 @@ public:
     void setEngineArchiveHandler(EngineArchiveHandler handler);
     // Reconnection pauses start at firstMs and double up to maxMs (tests shorten them).
     void setReconnectPauses(unsigned firstMs, unsigned maxMs);
+    // A body that brings nothing for this long is given up and asked for again (tests
+    // shorten it).
+    void setStallTimeout(unsigned milliseconds) { m_stallMs = milliseconds; }
 
     std::size_t taskCount() const;
     // The progress of a running task; false when the name is not in the table.
@@ -86,6 +89,7 @@ public:
     HANDLE stopEvent() const { return m_stopEvent.get(); }
     unsigned firstReconnectPauseMs() const { return m_firstPauseMs; }
     unsigned maxReconnectPauseMs() const { return m_maxPauseMs; }
+    unsigned stallTimeoutMs() const { return m_stallMs; }
     DataDrive& dataDrive() const { return m_dataDrive; }
     void handOverEngineArchive(const DownloadTask& task, bool extracted) const;
     // The worker's last call: its task leaves the table for the ended tasks.
@@ -112,5 +116,6 @@ private:
     fw::UniqueHandle m_stopEvent;  // manual reset, set with m_stop
     std::atomic<unsigned> m_firstPauseMs;
     std::atomic<unsigned> m_maxPauseMs;
+    std::atomic<unsigned> m_stallMs;
     EngineArchiveHandler m_engineArchiveHandler;  // set before downloads start
 };

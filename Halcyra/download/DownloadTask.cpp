@@ -2,12 +2,13 @@
 
 #include "Halcyra/download/FileQueries.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 namespace {
 
-const char kProgressFormat[] = "%.2f|%.2f|%" PRIu64 "|%" PRIu64;
+// Fraction and speed; the counts follow in full, "%d" as long as they fit it.
+const char kProgressFormat[] = "%.2f|%.2f|";
+const char kSeparator[] = "|";
 const char kPartialSuffix[] = "~";
 const char kRecordSuffix[] = "td";
 
@@ -16,10 +17,9 @@ const char kRecordSuffix[] = "td";
 std::string formatProgress(const TaskProgress& progress)
 {
     if (!progress.reported) return std::string();
-    char text[96];
-    std::snprintf(text, sizeof text, kProgressFormat, progress.fraction, progress.speed,
-                  progress.received, progress.total);
-    return text;
+    char text[64];
+    std::snprintf(text, sizeof text, kProgressFormat, progress.fraction, progress.speed);
+    return text + std::to_string(progress.received) + kSeparator + std::to_string(progress.total);
 }
 
 DownloadTask::DownloadTask(const std::string& name, const std::string& url, const DownloadDirs& dirs)

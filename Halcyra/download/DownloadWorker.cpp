@@ -1,11 +1,9 @@
 #include "Halcyra/download/DownloadWorker.h"
 
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/download/DownloadTask.h"
 #include "Halcyra/download/Extractor.h"
-#include "Halcyra/download/FileQueries.h"
-#include "Halcyra/download/ResumeRecord.h"
-#include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 
@@ -27,16 +25,18 @@ const char kExtractFailedText[] = "文件无法正常解压，请检查%s盘剩�
 const char kExtractFailedCaption[] = "文件解压出错";
 
 // A server answering this many bytes sends an error page, not a file.
-const std::uint32_t kErrorPageLength = 132;
-const std::size_t kBlockBytes = 64 * 1024;
-const unsigned kMaxEmptyReads = 10;
-const int kMaxReconnectAttempts = 20;
+const std::uint64_t kErrorPageLength = 132;
+// The first range asked for, and the largest: a request given up costs at most this.
+const std::uint64_t kFirstWindow = 1 << 20;
+const std::uint64_t kMaxWindow = 32 << 20;
+const unsigned kMaxFailedAttempts = 20;
 const DWORD kSpeedIntervalMs = 1000;
 const DWORD kStartElapsedMs = 10;
 const float kMaxRunningFraction = 0.99f;
-const unsigned kStopCheckMs = 20;
-const int kStatusOk = 200;
 const int kStatusPartial = 206;
+const int kStatusRangeNotSatisfiable = 416;
+
+bool isSuccess(int status) { return status >= 200 && status <= 299; }
 
 std::uint64_t fileSize(const std::string& path)
 {
@@ -50,10 +50,17 @@ bool pathExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool cutAt(HANDLE file, std::uint64_t size)
+{
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(file, position, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+}
+
 }  // namespace
 
 DownloadWorker::DownloadWorker(DownloadManager& manager, DownloadTask& task)
-    : m_manager(manager), m_task(task), m_url(toWide(task.url())), m_block(kBlockBytes),
+    : m_manager(manager), m_task(task), m_url(toWide(task.url())), m_window(kFirstWindow),
       m_elapsedMs(kStartElapsedMs), m_nextPauseMs(manager.firstReconnectPauseMs())
 {
 }
@@ -67,161 +74,263 @@ void DownloadWorker::run()
 
 bool DownloadWorker::start()
 {
-    if (!m_source.openSession() || !m_source.open(m_url, 0)) return false;
     const ResumeRecord record = readResumeRecord(m_task.recordPath());
     createParentDirs(m_task.partialPath());
-    m_lengthKnown = m_source.contentLength(m_total);
-    if (!m_lengthKnown) m_total = 0;
-    if (m_lengthKnown && m_total == kErrorPageLength) return false;
+    const std::uint64_t partialSize = fileSize(m_task.partialPath());
+    const bool recorded = record.total > 0 && record.received > 0 && record.received <= record.total &&
+                          record.received <= partialSize;
+    return recorded ? resume(record) : startFresh();
+}
 
-    const bool resume = m_lengthKnown && record.total == m_total && record.received > 0 &&
-                        record.received <= m_total &&
-                        record.received <= fileSize(m_task.partialPath());
-    if (!openPartialFile(resume, resume ? record.received : 0)) {
+bool DownloadWorker::startFresh()
+{
+    HttpAnswer answer;
+    if (!request(rangeFrom(0), answer)) return false;
+    // Nothing at offset 0: an empty file, or a server that refuses ranges. Ask for it whole.
+    if (answer.status == kStatusRangeNotSatisfiable && !request(HttpRange(), answer)) return false;
+    // The URL cannot be opened: the task ends, the disk stays as it was.
+    if (!isSuccess(answer.status)) return false;
+    if (answer.status == kStatusPartial) {
+        if (!answer.hasRange || answer.first != 0) return false;
+        m_lengthKnown = true;
+        m_total = answer.total;
+    } else {
+        m_lengthKnown = answer.hasLength;
+        m_total = answer.hasLength ? answer.length : 0;
+    }
+    if (m_lengthKnown && m_total == kErrorPageLength) return false;
+    m_validatorKind = answer.validatorKind;
+    m_validator = answer.validator;
+
+    m_file.reset(CreateFileA(m_task.partialPath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) {
         showCreateFileFailed(m_task.partialPath());
         return false;
     }
-    // Written now so that its space exists when the disk fills up during the transfer.
-    writeResumeRecord(m_task.recordPath(), {m_total, m_received});
-    if (resume) return resumeTransfer(record.received);
-    return true;
-}
-
-bool DownloadWorker::openPartialFile(bool resume, std::uint32_t offset)
-{
-    m_file.reset(CreateFileA(m_task.partialPath().c_str(), GENERIC_WRITE, 0, nullptr,
-                             resume ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!m_file) return false;
-    if (resume) {
-        // Bytes beyond the recorded count were never confirmed: drop them.
-        LARGE_INTEGER position;
-        position.QuadPart = offset;
-        if (!SetFilePointerEx(m_file.get(), position, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.get())) {
-            m_file.reset();
-            return false;
-        }
-    }
-    m_received = offset;
-    return true;
-}
-
-bool DownloadWorker::resumeTransfer(std::uint32_t offset)
-{
-    reportProgress();
-    if (offset >= m_total) {
-        // The launcher ended between recording the last block and renaming the file.
-        m_source.close();
-        return true;
-    }
-    if (!positionedOpen(offset)) {
-        // No answer to the ranged request: the transfer loop reconnects.
-        m_source.close();
-    }
-    return true;
-}
-
-bool DownloadWorker::positionedOpen(std::uint32_t offset)
-{
-    if (!m_source.open(m_url, offset)) return false;
-    if (offset == 0) return restartFile();
-
-    std::uint32_t first = 0, total = 0;
-    if (m_source.status() == kStatusPartial && m_source.contentRange(first, total) &&
-        first == offset && total == m_total)
-        return true;
-    // The server did not continue where the file ends; only a whole new body is safe.
-    if (m_source.status() != kStatusOk && !m_source.open(m_url, 0)) return false;
-    return restartFile();
-}
-
-bool DownloadWorker::restartFile()
-{
-    LARGE_INTEGER start = {};
-    if (!SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) || !SetEndOfFile(m_file.get()))
-        return false;
     m_received = 0;
-    m_lengthKnown = m_source.contentLength(m_total);
-    if (!m_lengthKnown) m_total = 0;
+    // Written now, so that its space exists when the disk fills up during the transfer.
+    recordProgress();
     return true;
+}
+
+bool DownloadWorker::resume(const ResumeRecord& record)
+{
+    m_file.reset(CreateFileA(m_task.partialPath().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!m_file) {
+        showCreateFileFailed(m_task.partialPath());
+        return false;
+    }
+    // Bytes beyond the recorded count were never confirmed: they go before anything is
+    // appended after the count.
+    if (!cutAt(m_file.get(), record.received)) {
+        m_file.reset();
+        showCreateFileFailed(m_task.partialPath());
+        return false;
+    }
+    m_lengthKnown = true;
+    m_total = record.total;
+    m_received = record.received;
+    m_validatorKind = record.validatorKind;
+    m_validator = record.validator;
+    reportProgress();
+    // The launcher ended between recording the last block and renaming the file.
+    if (m_received == m_total) return true;
+
+    HttpAnswer answer;
+    if (!request(rangeFrom(m_received), answer)) return true;  // the transfer reconnects
+    if (answer.status == kStatusPartial && answer.hasRange && answer.first == m_received &&
+        answer.total != m_total) {
+        // The remote file changed its size: start again.
+        m_fetch.reset();
+        m_file.reset();
+        m_lengthKnown = false;
+        m_total = m_received = 0;
+        m_validatorKind = 0;
+        m_validator.clear();
+        m_window = kFirstWindow;
+        return startFresh();
+    }
+    // A whole new body in answer to the first request: the remote file changed (its
+    // validator no longer matches) or the server ignores ranges.
+    if (isSuccess(answer.status) && answer.status != kStatusPartial && answer.hasLength &&
+        answer.length != kErrorPageLength) {
+        m_restartPending = true;
+        m_pendingTotal = answer.length;
+        m_pendingValidatorKind = answer.validatorKind;
+        m_pendingValidator = answer.validator;
+        return true;
+    }
+    if (judge(answer) == Fit::refuse) m_fetch.reset();  // the transfer reconnects
+    return true;
+}
+
+HttpRange DownloadWorker::rangeFrom(std::uint64_t offset)
+{
+    HttpRange range;
+    range.ranged = true;
+    range.first = offset;
+    range.last = offset + m_window - 1;
+    if (m_lengthKnown && m_total > offset) range.last = std::min(range.last, m_total - 1);
+    if (m_validatorKind != 0) range.ifRange = m_validator;
+    m_window = std::min(m_window * 2, kMaxWindow);
+    return range;
+}
+
+bool DownloadWorker::request(const HttpRange& range, HttpAnswer& answer)
+{
+    m_fetch.reset(new HttpFetch(m_url, range));
+    if (m_fetch->waitForAnswer(m_manager.stopEvent(), HttpFetch::kAnswerTimeoutMs, answer) ==
+        HttpFetch::Result::ok)
+        return true;
+    m_fetch.reset();
+    return false;
+}
+
+DownloadWorker::Fit DownloadWorker::judge(const HttpAnswer& answer)
+{
+    if (answer.status == kStatusPartial) {
+        if (answer.hasRange && answer.first == m_received && answer.total == m_total) return Fit::append;
+        return Fit::refuse;
+    }
+    // The whole file again, as it was: start over with it.
+    if (isSuccess(answer.status) && answer.hasLength && answer.length == m_total) {
+        m_restartPending = true;
+        m_pendingTotal = m_total;
+        m_pendingValidatorKind = answer.validatorKind;
+        m_pendingValidator = answer.validator;
+        return Fit::restart;
+    }
+    return Fit::refuse;
 }
 
 void DownloadWorker::transfer()
 {
     m_startTick = timeGetTime();
-
-    if (m_lengthKnown && m_received >= m_total) return;  // nothing left to fetch
-    if (m_manager.stopRequested()) return;
+    bool failed = !m_fetch;
     for (;;) {
-        const DWORD got = m_source.read(m_block.data(), static_cast<DWORD>(m_block.size()));
-        if (got == 0) {
-            if (!m_lengthKnown) {
-                // Only the end of the body ends such a file, and it cannot be resumed: a
-                // lost connection or a long silence gives it up.
-                if (m_source.ended() || !m_source.isOpen() || ++m_emptyReads > kMaxEmptyReads) return;
-            } else if (++m_emptyReads > kMaxEmptyReads && !reconnect()) {
-                return;
-            }
-        } else {
-            DWORD written = 0;
-            if (!WriteFile(m_file.get(), m_block.data(), got, &written, nullptr) || written != got) {
-                showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
-                return;
-            }
-            m_received += got;
-            m_accumulated += static_cast<float>(got);
-            const DWORD now = timeGetTime();
-            if (m_elapsedMs >= kSpeedIntervalMs) {
-                m_speed = m_accumulated / (static_cast<float>(m_elapsedMs) / 1000.0f) / 1024.0f;
-                m_startTick = now;
-                m_accumulated = 0.0f;
-                m_elapsedMs = 0;
-            } else {
-                m_elapsedMs = now - m_startTick;
-            }
-            m_emptyReads = 0;
-            m_nextPauseMs = m_manager.firstReconnectPauseMs();
-            reportProgress();
-            if (m_lengthKnown && m_received >= m_total) return;
-        }
         if (m_manager.stopRequested()) return;
+        if (m_lengthKnown && m_received >= m_total && !m_restartPending) return;
+        if (!m_fetch) {
+            // Unknown length: only the end of its one body ends such a file; it cannot be
+            // asked for again.
+            if (!m_lengthKnown) return;
+            if (!nextRequest(failed)) return;
+        }
+        const std::uint64_t before = m_received;
+        const Body body = readBody();
+        m_fetch.reset();
+        if (body == Body::stopped || body == Body::writeFailed) return;
+        if (!m_lengthKnown) {
+            m_bodyEnded = body == Body::ended;
+            return;
+        }
+        // A body that brought nothing counts as a failed attempt; one that brought bytes
+        // and ended is simply continued.
+        failed = body != Body::ended || m_received == before;
     }
 }
 
-bool DownloadWorker::reconnect()
+bool DownloadWorker::nextRequest(bool failedBefore)
 {
-    m_source.close();
-    for (int attempt = 0; attempt < kMaxReconnectAttempts; ++attempt) {
-        // Paced, so that a server answering without data is not hammered.
-        if (!pause(m_nextPauseMs)) return false;
-        m_nextPauseMs = std::min(m_nextPauseMs * 2, m_manager.maxReconnectPauseMs());
-        if (positionedOpen(m_received)) return true;
-        m_source.close();
+    for (;;) {
+        if (failedBefore) {
+            if (++m_failedAttempts >= kMaxFailedAttempts) {
+                showMessage(kUnreachableText, m_task.url(), kUnreachableCaption);
+                return false;
+            }
+            // Paced, so that a server answering without data is not hammered.
+            if (!pause(m_nextPauseMs)) return false;
+            m_nextPauseMs = std::min(m_nextPauseMs * 2, m_manager.maxReconnectPauseMs());
+        }
+        HttpAnswer answer;
+        if (request(rangeFrom(m_received), answer) && judge(answer) != Fit::refuse) return true;
+        m_fetch.reset();
+        if (m_manager.stopRequested()) return false;
+        failedBefore = true;
     }
-    showMessage(kUnreachableText, m_task.url(), kUnreachableCaption);
-    return false;
+}
+
+DownloadWorker::Body DownloadWorker::readBody()
+{
+    std::vector<char> piece;
+    for (;;) {
+        switch (m_fetch->read(m_manager.stopEvent(), m_manager.stallTimeoutMs(), piece)) {
+        case HttpFetch::Result::stopped: return Body::stopped;
+        case HttpFetch::Result::failed: return Body::broken;
+        case HttpFetch::Result::timedOut: return Body::stalled;
+        case HttpFetch::Result::ok: break;
+        }
+        if (piece.empty()) return Body::ended;
+        if (!write(piece)) return Body::writeFailed;
+        // The range is complete: nothing is left to wait for.
+        if (m_lengthKnown && m_received >= m_total && !m_restartPending) return Body::ended;
+    }
+}
+
+bool DownloadWorker::write(const std::vector<char>& piece)
+{
+    if (m_restartPending) {
+        // The new body's first bytes are here: only now does the old content go.
+        if (!cutAt(m_file.get(), 0)) {
+            showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
+            return false;
+        }
+        m_restartPending = false;
+        m_received = 0;
+        m_total = m_pendingTotal;
+        m_validatorKind = m_pendingValidatorKind;
+        m_validator = m_pendingValidator;
+        recordProgress();
+    }
+    DWORD written = 0;
+    const DWORD size = static_cast<DWORD>(piece.size());
+    if (!WriteFile(m_file.get(), piece.data(), size, &written, nullptr) || written != size) {
+        showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
+        return false;
+    }
+    m_received += size;
+    m_accumulated += static_cast<float>(size);
+    const DWORD now = timeGetTime();
+    if (m_elapsedMs >= kSpeedIntervalMs) {
+        m_speed = m_accumulated / (static_cast<float>(m_elapsedMs) / 1000.0f) / 1024.0f;
+        m_startTick = now;
+        m_accumulated = 0.0f;
+        m_elapsedMs = 0;
+    } else {
+        m_elapsedMs = now - m_startTick;
+    }
+    m_failedAttempts = 0;
+    m_nextPauseMs = m_manager.firstReconnectPauseMs();
+    reportProgress();
+    return true;
 }
 
 bool DownloadWorker::pause(unsigned milliseconds) const
 {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (m_manager.stopRequested()) return false;
-        const DWORD waited = GetTickCount() - start;
-        if (waited >= milliseconds) return true;
-        Sleep(std::min<DWORD>(kStopCheckMs, milliseconds - waited));
-    }
+    return WaitForSingleObject(m_manager.stopEvent(), milliseconds) == WAIT_TIMEOUT;
+}
+
+void DownloadWorker::recordProgress()
+{
+    ResumeRecord record;
+    record.total = m_total;
+    record.received = m_received;
+    record.validatorKind = m_validatorKind;
+    record.validator = m_validator;
+    writeResumeRecord(m_task.recordPath(), record);
 }
 
 void DownloadWorker::finish()
 {
-    writeResumeRecord(m_task.recordPath(), {m_total, m_received});
-    const bool endedCleanly = m_source.ended();
-    m_source.close();
+    recordProgress();
+    m_fetch.reset();
     m_file.reset();
 
     if (!m_lengthKnown) {
         // Read to its end it is complete; cut off it cannot be resumed.
-        if (endedCleanly) {
+        if (m_bodyEnded) {
             complete();
         } else {
             DeleteFileA(m_task.recordPath().c_str());
@@ -265,12 +374,12 @@ void DownloadWorker::extract()
 
 void DownloadWorker::reportProgress()
 {
-    const float fraction =
-        m_total == 0 ? 0.0f
-                     : std::min(kMaxRunningFraction, static_cast<float>(m_received) / static_cast<float>(m_total));
     TaskProgress progress;
     progress.reported = true;
-    progress.fraction = fraction;
+    progress.fraction = m_total == 0 ? 0.0f
+                                     : std::min(kMaxRunningFraction,
+                                                static_cast<float>(static_cast<double>(m_received) /
+                                                                   static_cast<double>(m_total)));
     progress.speed = m_speed;
     progress.received = m_received;
     progress.total = m_total;

@@ -1,13 +1,20 @@
 #pragma once
 // The worker thread of one download task: fetches the URL into the partial file "~",
-// resumes from the resume record "td", reconnects after stalls, puts the finished file
-// in place, unpacks ".7z" archives, and always takes its task out of the table at the end.
+// resumes from the resume record "td", reconnects after stalls and failed answers, puts the
+// finished file in place and unpacks ".7z" archives.
+//
+// The body is asked for in ranges that grow from one request to the next, each with the
+// remote file's validator (If-Range) once it is known: a request given up (stop, stall)
+// costs at most the rest of its range, and a remote file that changed is fetched whole
+// instead of spliced onto old bytes.
 #include "framework/UniqueHandle.h"
 #include "Halcyra/download/HttpSource.h"
+#include "Halcyra/download/ResumeRecord.h"
 
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -20,14 +27,25 @@ public:
     void run();
 
 private:
+    // How an answer to a resume or a continuation fits the partial file: bytes to append
+    // at the written count, the whole file again (the partial file is emptied when its
+    // first bytes arrive), or one failed attempt.
+    enum class Fit { append, restart, refuse };
+    // How a body being read came to an end.
+    enum class Body { ended, broken, stalled, stopped, writeFailed };
+
     bool start();
-    bool openPartialFile(bool resume, std::uint32_t offset);
-    bool resumeTransfer(std::uint32_t offset);
-    bool restartFile();
-    bool positionedOpen(std::uint32_t offset);
+    bool startFresh();
+    bool resume(const ResumeRecord& record);
     void transfer();
-    bool reconnect();
+    bool nextRequest(bool failedBefore);
+    Fit judge(const HttpAnswer& answer);
+    bool request(const HttpRange& range, HttpAnswer& answer);
+    HttpRange rangeFrom(std::uint64_t offset);
+    Body readBody();
+    bool write(const std::vector<char>& piece);
     bool pause(unsigned milliseconds) const;
+    void recordProgress();
     void finish();
     void complete();
     void extract();
@@ -38,12 +56,20 @@ private:
     DownloadTask& m_task;
     const std::wstring m_url;
 
-    HttpSource m_source;
+    std::unique_ptr<HttpFetch> m_fetch;  // the request being read
+    bool m_bodyEnded = false;            // the current request's body came to its end
+    // The partial file is emptied before the next write, and these take over then.
+    bool m_restartPending = false;
+    std::uint64_t m_pendingTotal = 0;
+    char m_pendingValidatorKind = 0;
+    std::string m_pendingValidator;
     fw::UniqueHandle m_file;
     bool m_lengthKnown = false;
-    std::uint32_t m_total = 0;
-    std::uint32_t m_received = 0;
-    std::vector<char> m_block;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_received = 0;
+    char m_validatorKind = 0;
+    std::string m_validator;
+    std::uint64_t m_window;              // bytes asked for by the next ranged request
 
     // Speed figure, recomputed about once a second.
     DWORD m_startTick = 0;
@@ -51,6 +77,6 @@ private:
     float m_accumulated = 0.0f;
     float m_speed = 0.0f;
 
-    unsigned m_emptyReads = 0;
+    unsigned m_failedAttempts = 0;
     unsigned m_nextPauseMs;
 };

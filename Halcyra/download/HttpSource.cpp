@@ -1,56 +1,181 @@
 #include "Halcyra/download/HttpSource.h"
 
+#include <wininet.h>
+
 #include <cstdio>
 #include <cwchar>
-#include <vector>
+#include <deque>
+#include <mutex>
 
 namespace {
 
-// Connection attempts to an unreachable host give up after this long, so that a
-// reconnection series stays short enough to be stopped.
+// Connection attempts to an unreachable host give up after this long.
 const DWORD kConnectTimeoutMs = 5000;
-// Data is flowing when WinINet's read buffer is full: then a whole block is read at
-// once (fast); otherwise only what has arrived (a slow trickle never blocks a block).
+// Data is flowing when WinINet's own buffer is full: then a whole piece is read at once;
+// otherwise only what has arrived, so that a slow server's bytes reach the file as they
+// come. A whole piece grows while it fills quickly and shrinks while it fills slowly: a
+// read returns only when its piece is full.
 const DWORD kFlowingThreshold = 8192;
-const DWORD kMinSuccessStatus = 100;
+const DWORD kMinPieceBytes = 16 * 1024;
+const DWORD kMaxPieceBytes = 1 << 20;
+const DWORD kQuickPieceMs = 20;
+const DWORD kSlowPieceMs = 100;
+// Pieces read ahead of the worker's writes, at most.
+const std::size_t kMaxQueuedPieces = 8;
+const DWORD kMinStatus = 100;
+const int kStatusPartial = 206;
+
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle = nullptr) : m_handle(handle) {}
+    ~InternetHandle() { reset(); }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+
+    HINTERNET get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != nullptr; }
+    void reset(HINTERNET handle = nullptr)
+    {
+        if (m_handle) InternetCloseHandle(m_handle);
+        m_handle = handle;
+    }
+
+private:
+    HINTERNET m_handle;
+};
 
 void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
     InternetSetOptionW(handle, option, &milliseconds, sizeof milliseconds);
 }
 
-bool parseContentRange(const wchar_t* text, std::uint32_t& first, std::uint32_t& total)
+// The header's text; empty when it is absent.
+std::wstring queryText(HINTERNET request, DWORD query)
 {
-    unsigned long long from = 0, to = 0, size = 0;
-    if (std::swscanf(text, L"bytes %llu-%llu/%llu", &from, &to, &size) != 3) return false;
-    if (from > to || to >= size || size > 0xFFFFFFFFull) return false;
-    first = static_cast<std::uint32_t>(from);
-    total = static_cast<std::uint32_t>(size);
+    wchar_t text[512] = {};
+    DWORD size = sizeof text - sizeof text[0];
+    if (!HttpQueryInfoW(request, query, text, &size, nullptr)) return std::wstring();
+    return text;
+}
+
+bool parseCount(const std::wstring& text, std::uint64_t& value)
+{
+    unsigned long long number = 0;
+    wchar_t tail = 0;
+    if (std::swscanf(text.c_str(), L"%llu%lc", &number, &tail) != 1) return false;
+    value = number;
     return true;
+}
+
+// "bytes first-last/total"; false when absent or malformed.
+bool parseContentRange(const std::wstring& text, HttpAnswer& answer)
+{
+    unsigned long long first = 0, last = 0, total = 0;
+    wchar_t tail = 0;
+    if (std::swscanf(text.c_str(), L"bytes %llu-%llu/%llu%lc", &first, &last, &total, &tail) != 3)
+        return false;
+    if (first > last || last >= total) return false;
+    answer.first = first;
+    answer.last = last;
+    answer.total = total;
+    return true;
+}
+
+// Header texts are ASCII; anything else is not a validator worth sending back.
+bool toAscii(const std::wstring& text, std::string& ascii)
+{
+    ascii.clear();
+    for (wchar_t c : text) {
+        if (c < 0x20 || c > 0x7E) return false;
+        ascii += static_cast<char>(c);
+    }
+    return !ascii.empty();
+}
+
+void readAnswer(HINTERNET request, HttpAnswer& answer)
+{
+    answer.hasLength = parseCount(queryText(request, HTTP_QUERY_CONTENT_LENGTH), answer.length);
+    answer.hasRange = parseContentRange(queryText(request, HTTP_QUERY_CONTENT_RANGE), answer);
+    // A weak ETag cannot be used with If-Range.
+    const std::wstring etag = queryText(request, HTTP_QUERY_ETAG);
+    if (!etag.empty() && etag.compare(0, 2, L"W/") != 0 && toAscii(etag, answer.validator)) {
+        answer.validatorKind = 'E';
+    } else if (toAscii(queryText(request, HTTP_QUERY_LAST_MODIFIED), answer.validator)) {
+        answer.validatorKind = 'L';
+    } else {
+        answer.validator.clear();
+    }
 }
 
 }  // namespace
 
-void InternetHandle::reset(HINTERNET handle)
+// What the request's thread and the worker share.
+struct HttpFetch::State {
+    State() : changed(CreateEventW(nullptr, FALSE, FALSE, nullptr)), space(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+    ~State()
+    {
+        if (changed) CloseHandle(changed);
+        if (space) CloseHandle(space);
+    }
+
+    std::wstring urlText;
+    HttpRange range;
+
+    std::mutex lock;
+    HANDLE changed;  // auto reset: the thread has published something
+    HANDLE space;    // auto reset: the worker took a piece or walked away
+    bool answered = false;
+    bool failed = false;
+    bool ended = false;
+    bool abandoned = false;
+    HttpAnswer answer;
+    std::deque<std::vector<char>> pieces;
+
+    void publish() { SetEvent(changed); }
+    void fail()
+    {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            failed = true;
+        }
+        publish();
+    }
+
+    void run();
+    bool send(InternetHandle& session, InternetHandle& connection, InternetHandle& request);
+    void readBody(HINTERNET request);
+};
+
+namespace {
+
+DWORD WINAPI fetchThread(void* argument)
 {
-    if (m_handle) InternetCloseHandle(m_handle);
-    m_handle = handle;
+    const std::unique_ptr<std::shared_ptr<HttpFetch::State>> state(
+        static_cast<std::shared_ptr<HttpFetch::State>*>(argument));
+    try {
+        (*state)->run();
+    } catch (...) {
+        (*state)->fail();
+    }
+    return 0;
 }
 
-bool HttpSource::openSession()
+}  // namespace
+
+void HttpFetch::State::run()
 {
-    m_session.reset(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!m_session) return false;
-    setTimeout(m_session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
-    return true;
+    InternetHandle session, connection, request;
+    if (!send(session, connection, request)) {
+        fail();
+        return;
+    }
+    readBody(request.get());
+    // The handles close here, on this thread, whatever the worker is doing by then.
 }
 
-bool HttpSource::open(const std::wstring& url, std::uint32_t offset)
+bool HttpFetch::State::send(InternetHandle& session, InternetHandle& connection, InternetHandle& request)
 {
-    close();
-    if (!m_session) return false;
-
-    std::vector<wchar_t> host(url.size() + 1), path(url.size() + 1), extra(url.size() + 1);
+    std::vector<wchar_t> host(urlText.size() + 1), path(urlText.size() + 1), extra(urlText.size() + 1);
     URL_COMPONENTSW parts = {};
     parts.dwStructSize = sizeof parts;
     parts.lpszHostName = host.data();
@@ -59,106 +184,185 @@ bool HttpSource::open(const std::wstring& url, std::uint32_t offset)
     parts.dwUrlPathLength = static_cast<DWORD>(path.size());
     parts.lpszExtraInfo = extra.data();
     parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
-    if (!InternetCrackUrlW(url.c_str(), 0, 0, &parts)) return false;
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS)
-        return false;
+    if (!InternetCrackUrlW(urlText.c_str(), 0, 0, &parts)) return false;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
 
-    m_connection.reset(InternetConnectW(m_session.get(), host.data(), parts.nPort, nullptr,
-                                        nullptr, INTERNET_SERVICE_HTTP, 0, 0));
-    if (!m_connection) return false;
-    // Requests inherit these from their connection when they are sent; changing them on
-    // the request afterwards has no effect under Wine.
-    setTimeout(m_connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kReceiveTimeoutMs);
-    setTimeout(m_connection.get(), INTERNET_OPTION_SEND_TIMEOUT, kReceiveTimeoutMs);
-    setTimeout(m_connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    session.reset(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session) return false;
+    connection.reset(InternetConnectW(session.get(), host.data(), parts.nPort, nullptr, nullptr,
+                                      INTERNET_SERVICE_HTTP, 0, 0));
+    if (!connection) return false;
+    // Requests take these from their connection when they are sent.
+    setTimeout(connection.get(), INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs);
+    setTimeout(connection.get(), INTERNET_OPTION_SEND_TIMEOUT, kAnswerTimeoutMs);
+    setTimeout(connection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, kAnswerTimeoutMs);
 
     DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
     const std::wstring object = std::wstring(path.data()) + extra.data();
-    m_request.reset(HttpOpenRequestW(m_connection.get(), L"GET", object.c_str(), nullptr,
-                                     nullptr, nullptr, flags, 0));
-    if (!m_request) return false;
+    request.reset(HttpOpenRequestW(connection.get(), L"GET", object.c_str(), nullptr, nullptr,
+                                   nullptr, flags, 0));
+    if (!request) return false;
 
-    wchar_t range[64] = {};
-    if (offset > 0) std::swprintf(range, 64, L"Range: bytes=%lu-\r\n", static_cast<unsigned long>(offset));
-    if (!HttpSendRequestW(m_request.get(), offset > 0 ? range : nullptr,
-                          offset > 0 ? static_cast<DWORD>(-1) : 0, nullptr, 0)) {
-        close();
-        return false;
+    std::wstring headers;
+    if (range.ranged) {
+        wchar_t text[96];
+        std::swprintf(text, 96, L"Range: bytes=%llu-%llu\r\n", static_cast<unsigned long long>(range.first),
+                      static_cast<unsigned long long>(range.last));
+        headers = text;
+        if (!range.ifRange.empty())
+            headers += L"If-Range: " + std::wstring(range.ifRange.begin(), range.ifRange.end()) + L"\r\n";
     }
+    if (!HttpSendRequestW(request.get(), headers.empty() ? nullptr : headers.c_str(),
+                          static_cast<DWORD>(headers.size()), nullptr, 0))
+        return false;
     // A connection that closes without any answer still yields a request handle.
     DWORD status = 0;
-    if (!queryNumber(HTTP_QUERY_STATUS_CODE, status) || status < kMinSuccessStatus) {
-        close();
+    DWORD size = sizeof status;
+    if (!HttpQueryInfoW(request.get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
+        status < kMinStatus)
         return false;
+
+    HttpAnswer head;
+    head.status = static_cast<int>(status);
+    readAnswer(request.get(), head);
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        answer = head;
+        answered = true;
     }
-    m_status = static_cast<int>(status);
+    publish();
     return true;
 }
 
-void HttpSource::close()
+void HttpFetch::State::readBody(HINTERNET request)
 {
-    m_request.reset();
-    m_connection.reset();
-    m_status = 0;
-    m_ended = false;
-    m_broken = false;
-}
-
-bool HttpSource::queryNumber(DWORD query, DWORD& value) const
-{
-    DWORD size = sizeof value;
-    return HttpQueryInfoW(m_request.get(), query | HTTP_QUERY_FLAG_NUMBER, &value, &size, nullptr) != FALSE;
-}
-
-bool HttpSource::contentLength(std::uint32_t& length) const
-{
-    // As text: the number form silently wraps lengths of 4 GiB and more.
-    wchar_t text[32] = {};
-    DWORD size = sizeof text;
-    if (!m_request || !HttpQueryInfoW(m_request.get(), HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
-        return false;
-    unsigned long long value = 0;
-    wchar_t tail = 0;
-    if (std::swscanf(text, L"%llu%lc", &value, &tail) != 1 || value > 0xFFFFFFFFull) return false;
-    length = static_cast<std::uint32_t>(value);
-    return true;
-}
-
-bool HttpSource::contentRange(std::uint32_t& first, std::uint32_t& total) const
-{
-    wchar_t text[128] = {};
-    DWORD size = sizeof text;
-    if (!m_request || !HttpQueryInfoW(m_request.get(), HTTP_QUERY_CONTENT_RANGE, text, &size, nullptr))
-        return false;
-    return parseContentRange(text, first, total);
-}
-
-DWORD HttpSource::read(char* buffer, DWORD size)
-{
-    if (!m_request) return 0;
-    DWORD available = 0;
-    if (!InternetQueryDataAvailable(m_request.get(), &available, 0, 0)) {
-        m_broken = true;
-        return 0;
+    DWORD pieceBytes = kMinPieceBytes;
+    for (;;) {
+        // Wait for room, unless the worker has gone.
+        for (;;) {
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                if (abandoned) return;
+                if (pieces.size() < kMaxQueuedPieces) break;
+            }
+            WaitForSingleObject(space, INFINITE);
+        }
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+            fail();
+            return;
+        }
+        const bool flowing = available >= kFlowingThreshold;
+        std::vector<char> piece(flowing ? pieceBytes : available);
+        const DWORD started = GetTickCount();
+        DWORD got = 0;
+        if (!piece.empty() && !InternetReadFile(request, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
+            fail();
+            return;
+        }
+        if (flowing) {
+            const DWORD took = GetTickCount() - started;
+            if (took <= kQuickPieceMs && pieceBytes < kMaxPieceBytes) pieceBytes *= 2;
+            if (took >= kSlowPieceMs && pieceBytes > kMinPieceBytes) pieceBytes /= 2;
+        }
+        piece.resize(got);
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            if (got == 0)
+                ended = true;
+            else
+                pieces.push_back(std::move(piece));
+        }
+        publish();
+        if (got == 0) return;
     }
-    if (available == 0) {
-        // After a timeout or error the connection reads as ended too; that is no clean end.
-        m_ended = !m_broken;
-        return 0;
+}
+
+HttpFetch::HttpFetch(const std::wstring& url, const HttpRange& range) : m_state(std::make_shared<State>())
+{
+    m_state->urlText = url;
+    m_state->range = range;
+    auto* argument = new std::shared_ptr<State>(m_state);
+    const HANDLE thread = m_state->changed && m_state->space
+                              ? CreateThread(nullptr, 0, &fetchThread, argument, 0, nullptr)
+                              : nullptr;
+    if (!thread) {
+        delete argument;
+        m_state->failed = true;
+        return;
     }
-    const DWORD wanted = available >= kFlowingThreshold ? size : (available < size ? available : size);
-    DWORD got = 0;
-    if (!InternetReadFile(m_request.get(), buffer, wanted, &got)) {
-        // A failed read may have consumed bytes it does not report; anything read from
-        // this response afterwards would land at the wrong offset. Drop the response: the
-        // worker asks again from what it has written.
-        m_request.reset();
-        m_connection.reset();
-        m_broken = true;
-        return 0;
+    // Nobody waits for the thread: it ends on its own once it has nothing more to do.
+    CloseHandle(thread);
+}
+
+HttpFetch::~HttpFetch()
+{
+    {
+        std::lock_guard<std::mutex> guard(m_state->lock);
+        m_state->abandoned = true;
+        m_state->pieces.clear();
     }
-    // Data after a timed-out wait: the connection was only slow, not broken.
-    if (got > 0) m_broken = false;
-    return got;
+    SetEvent(m_state->space);
+}
+
+namespace {
+
+// Waits for `changed` or the stop event within the time left; false when the time is up.
+HttpFetch::Result waitStep(HANDLE changed, HANDLE stopEvent, DWORD start, DWORD timeoutMs, bool& again)
+{
+    const DWORD waited = GetTickCount() - start;
+    if (waited >= timeoutMs) {
+        again = false;
+        return HttpFetch::Result::timedOut;
+    }
+    const HANDLE events[] = {stopEvent, changed};
+    const DWORD woke = WaitForMultipleObjects(2, events, FALSE, timeoutMs - waited);
+    again = woke == WAIT_OBJECT_0 + 1;
+    if (woke == WAIT_OBJECT_0) return HttpFetch::Result::stopped;
+    return HttpFetch::Result::timedOut;
+}
+
+}  // namespace
+
+HttpFetch::Result HttpFetch::waitForAnswer(HANDLE stopEvent, DWORD timeoutMs, HttpAnswer& answer)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(m_state->lock);
+            if (m_state->answered) {
+                answer = m_state->answer;
+                return Result::ok;
+            }
+            if (m_state->failed) return Result::failed;
+        }
+        bool again = false;
+        const Result result = waitStep(m_state->changed, stopEvent, start, timeoutMs, again);
+        if (!again) return result;
+    }
+}
+
+HttpFetch::Result HttpFetch::read(HANDLE stopEvent, DWORD timeoutMs, std::vector<char>& piece)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> guard(m_state->lock);
+            if (!m_state->pieces.empty()) {
+                piece = std::move(m_state->pieces.front());
+                m_state->pieces.pop_front();
+                SetEvent(m_state->space);
+                return Result::ok;
+            }
+            if (m_state->ended) {
+                piece.clear();
+                return Result::ok;
+            }
+            if (m_state->failed) return Result::failed;
+        }
+        bool again = false;
+        const Result result = waitStep(m_state->changed, stopEvent, start, timeoutMs, again);
+        if (!again) return result;
+    }
 }

@@ -1,67 +1,69 @@
 #pragma once
-// One WinINet session and the response being read from it, for one download worker.
+// One HTTP GET carried out with WinINet on a thread of its own, for one download worker.
 //
-// Requests go through InternetConnect/HttpOpenRequest rather than InternetOpenUrl because
-// only a connection handle set up before the request is sent gives its socket a receive
-// timeout: without one a read on a stalled connection blocks for good and the worker
-// could not see the stop flag.
+// The worker never blocks inside WinINet: it waits for the answer and for each piece of the
+// body with the manager's stop event beside it, and walks away from a request it no longer
+// wants (stop, stall, a wrong answer). The request's thread then ends at its next step and
+// closes its handles itself. Under Wine, closing a request reads the rest of its body to
+// keep the connection, so the worker asks for bounded ranges (HttpRange) and a request it
+// walks away from costs at most the rest of its range.
 #include <windows.h>
-#include <wininet.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
-class InternetHandle {
-public:
-    InternetHandle() = default;
-    explicit InternetHandle(HINTERNET handle) : m_handle(handle) {}
-    ~InternetHandle() { reset(); }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    void reset(HINTERNET handle = nullptr);
-
-private:
-    HINTERNET m_handle = nullptr;
+// The head of an answer, as far as a download needs it.
+struct HttpAnswer {
+    int status = 0;
+    bool hasLength = false;  // Content-Length
+    std::uint64_t length = 0;
+    bool hasRange = false;   // Content-Range: bytes first-last/total
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::uint64_t total = 0;
+    // The remote file's validator for If-Range: a strong ETag ('E') or, without one, the
+    // Last-Modified date ('L'); 0 when the answer has neither.
+    char validatorKind = 0;
+    std::string validator;
 };
 
-class HttpSource {
+// What to ask for: the whole file (ranged false) or bytes first to last, only if the remote
+// file still matches the validator (If-Range) when one is given.
+struct HttpRange {
+    bool ranged = false;
+    std::uint64_t first = 0;
+    std::uint64_t last = 0;
+    std::string ifRange;  // a validator as HttpAnswer gives it; empty for none
+};
+
+class HttpFetch {
 public:
-    // Longest silence of the server within one wait, for the answer's headers as for each
-    // read of its body: long enough for a busy server or a slow link to answer, short
-    // enough that a worker reading from a stalled server soon sees the stop flag (a
-    // blocked read cannot look at it).
-    static const DWORD kReceiveTimeoutMs = 2000;
+    enum class Result {
+        ok,        // the answer, or a piece of the body (empty at the body's clean end)
+        failed,    // no answer, or the connection broke before the body's end
+        stopped,   // the stop event was signalled
+        timedOut,  // nothing new within the time allowed
+    };
 
-    // Opens the Internet session; false when WinINet cannot start.
-    bool openSession();
+    // Longest wait for an answer's head: a busy server may take half a minute.
+    static const DWORD kAnswerTimeoutMs = 60000;
 
-    // Sends a GET for the URL, asking for the bytes from offset on when offset is not 0.
-    // False when no HTTP answer arrives (no connection, no status line).
-    bool open(const std::wstring& url, std::uint32_t offset);
-    void close();
-    bool isOpen() const { return static_cast<bool>(m_request); }
+    // Sends the GET on a thread of its own. The fetch fails at once when the URL is not
+    // an http or https URL or no thread can start.
+    HttpFetch(const std::wstring& url, const HttpRange& range);
+    // Walks away from the request if it is still running; never waits for it.
+    ~HttpFetch();
+    HttpFetch(const HttpFetch&) = delete;
+    HttpFetch& operator=(const HttpFetch&) = delete;
 
-    int status() const { return m_status; }
-    // Content-Length of the answer; false when absent or beyond 32 bits.
-    bool contentLength(std::uint32_t& length) const;
-    // "Content-Range: bytes first-last/total"; false when absent or malformed.
-    bool contentRange(std::uint32_t& first, std::uint32_t& total) const;
+    Result waitForAnswer(HANDLE stopEvent, DWORD timeoutMs, HttpAnswer& answer);
+    // The next piece of the body, in the order it arrived.
+    Result read(HANDLE stopEvent, DWORD timeoutMs, std::vector<char>& piece);
 
-    // Reads what has arrived, at most size bytes. 0 at the end of the body, after a read
-    // error and after kReceiveTimeoutMs without data; ended() tells a clean end apart.
-    DWORD read(char* buffer, DWORD size);
-    bool ended() const { return m_ended; }
+    struct State;
 
 private:
-    bool queryNumber(DWORD query, DWORD& value) const;
-
-    InternetHandle m_session;
-    InternetHandle m_connection;
-    InternetHandle m_request;
-    int m_status = 0;
-    bool m_ended = false;
-    bool m_broken = false;
+    std::shared_ptr<State> m_state;
 };

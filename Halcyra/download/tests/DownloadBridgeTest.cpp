@@ -116,9 +116,9 @@ TEST_F(DownloadBridge, ClearDownloadStopsTheTasksAndLetsLaterOnesRun) {
     const std::vector<std::wstring> expected = {L"0",    L"0", L"-3", L"a.bin|sub/b.bin|",
                                                 L"true", L"0", L"1.0|0|0|0"};
     EXPECT_EQ(host.logLines(), expected);
-    // Stopped before any byte: kept for a later resume.
-    EXPECT_TRUE(exists("D:/dl/a.bin~"));
-    EXPECT_TRUE(exists("D:/dl/sub/b.bin~"));
+    // Stopped before any byte: nothing is finished.
+    EXPECT_FALSE(exists("D:/dl/a.bin"));
+    EXPECT_FALSE(exists("D:/dl/sub/b.bin"));
     EXPECT_EQ(*small.body, testing_support::readBytes("D:/dl/c.bin"));
 }
 

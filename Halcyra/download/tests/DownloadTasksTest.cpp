@@ -1,4 +1,5 @@
 #include "Halcyra/download/tests/DownloadTestFixture.h"
+#include "tests/support/Eventually.h"
 
 #include <cstdlib>
 
@@ -118,10 +119,13 @@ TEST_F(DownloadTest, TaskNamesComeFromTheEndOfTheUrl)
     EXPECT_EQ(L"创建文件失败", shown[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_OK), shown[0].type);
 
-    // Backslashes separate as well; the server answers an unknown path with an empty 404.
+    // Backslashes separate as well; the server answers an unknown path with a 404, which
+    // is no file.
     ASSERT_EQ(0, downloads.download(server.url("/x\\y\\z.zip")));
     ASSERT_TRUE(waitForIdle());
-    EXPECT_TRUE(exists(dl("z.zip")));
+    EXPECT_FALSE(exists(dl("z.zip")));
+    EXPECT_FALSE(exists(dl("z.zip~")));
+    EXPECT_EQ(1u, messages().size());
 }
 
 TEST_F(DownloadTest, RefusesNamesOutsideTheSavePathOrTheCodePage)
@@ -147,6 +151,7 @@ TEST_F(DownloadTest, RefusesNamesOutsideTheSavePathOrTheCodePage)
     EXPECT_EQ(0, downloads.downloadAndRename(wideUrl, L"\u573a\u666f.zip"));
     EXPECT_EQ(0, downloads.downloadAndRename(url, "sub/dir/ok.zip"));
     EXPECT_EQ(2u, downloads.taskCount());
+    ASSERT_TRUE(testing_support::eventually([&] { return exists(dl("sub/dir/ok.zip~")); }));
     downloads.clearDownload();
     EXPECT_TRUE(exists(dl("sub/dir/ok.zip~")));
 }

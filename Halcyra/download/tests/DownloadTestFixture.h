@@ -36,6 +36,7 @@ protected:
         downloads.setSavePath("dl");
         downloads.setUnCompressPath("un");
         downloads.setReconnectPauses(10, 40);
+        downloads.setStallTimeout(2000);
     }
 
     void TearDown() override

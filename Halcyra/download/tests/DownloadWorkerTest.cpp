@@ -7,6 +7,10 @@ namespace {
 
 const std::uint32_t kSize = 300 * 1024;
 const std::uint32_t kCut = 100 * 1024;
+// A fresh download asks for its first MiB, and then for growing ranges.
+const char kFirstRange[] = "bytes=0-1048575";
+
+bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
 HttpReply fullReply(const std::shared_ptr<const std::string>& body)
 {
@@ -59,7 +63,8 @@ TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
     ASSERT_TRUE(waitForReceived("f.bin", kept.received));
     char expected[64];
     const float fraction = static_cast<float>(kept.received) / kSize;
-    std::snprintf(expected, sizeof expected, "%.2f|0.00|%u|%u", fraction, kept.received, kSize);
+    std::snprintf(expected, sizeof expected, "%.2f|0.00|%u|%u", fraction,
+                  static_cast<unsigned>(kept.received), kSize);
     EXPECT_EQ(expected, downloads.getDownloadProgressInfo("f.bin"));
     EXPECT_NEAR(fraction, downloads.getDownloadProgress("f.bin"), 0.006);
     downloads.clearDownload();
@@ -72,7 +77,9 @@ TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
     EXPECT_FALSE(exists(dl("f.bintd")));
     const auto requests = server.requests("/f.bin");
     ASSERT_FALSE(requests.empty());
-    EXPECT_EQ("bytes=" + std::to_string(kept.received) + "-", requests.back().range);
+    // Only the rest is asked for.
+    EXPECT_TRUE(startsWith(requests.back().range, "bytes=" + std::to_string(kept.received) + "-"))
+        << requests.back().range;
     EXPECT_TRUE(messages().empty());
 }
 
@@ -95,13 +102,10 @@ TEST_F(DownloadTest, StartsAfreshWhenThePartialFileDoesNotMatch)
     for (const Case& c : cases) {
         writeBytes(dl("g.bin~"), c.partial);
         writeBytes(dl("g.bintd"), c.record);
-        const std::size_t requestsBefore = server.requestCount("/g.bin");
         ASSERT_EQ(0, downloads.download(server.url("/g.bin"))) << c.what;
         ASSERT_TRUE(waitForIdle()) << c.what;
         EXPECT_TRUE(sameBytes(*body, readBytes(dl("g.bin")))) << c.what;
-        const auto requests = server.requests("/g.bin");
-        ASSERT_EQ(requestsBefore + 1, requests.size()) << c.what;
-        EXPECT_EQ("", requests.back().range) << c.what;
+        EXPECT_EQ(kFirstRange, server.requests("/g.bin").back().range) << c.what;
     }
 }
 
@@ -117,7 +121,7 @@ TEST_F(DownloadTest, ResumeNeverProducesADifferentFile)
     ASSERT_EQ(0, downloads.download(server.url("/h.bin")));
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(sameBytes(*body, readBytes(dl("h.bin"))));
-    EXPECT_EQ("bytes=102400-", server.requests("/h.bin").back().range);
+    EXPECT_TRUE(startsWith(server.requests("/h.bin").back().range, "bytes=102400-"));
 
     // A server that ignores the range sends the whole file: start again with it.
     HttpReply ignoring = fullReply(body);
@@ -129,16 +133,14 @@ TEST_F(DownloadTest, ResumeNeverProducesADifferentFile)
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(sameBytes(*body, readBytes(dl("i.bin"))));
 
-    // Recorded as complete (ended before the rename): finished without asking for bytes.
+    // Recorded as complete (ended before the rename): finished without asking for anything.
     server.setReply("/j.bin", fullReply(body));
     writeBytes(dl("j.bin~"), *body);
     writeBytes(dl("j.bintd"), record(kSize, kSize));
     ASSERT_EQ(0, downloads.download(server.url("/j.bin")));
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(sameBytes(*body, readBytes(dl("j.bin"))));
-    const auto requests = server.requests("/j.bin");
-    ASSERT_EQ(1u, requests.size());
-    EXPECT_EQ("", requests[0].range);
+    EXPECT_EQ(0u, server.requestCount("/j.bin"));
     EXPECT_TRUE(messages().empty());
 }
 
@@ -154,10 +156,11 @@ TEST_F(DownloadTest, ResponsesWithoutAUsableLength)
     EXPECT_FALSE(exists(dl("e.bin~")));
     EXPECT_FALSE(exists(dl("e.bintd")));
 
-    // No Content-Length: read to the end of the body.
+    // No Content-Length and no ranges: read to the end of the body.
     HttpReply unsized;
     unsized.body = HttpReply::makeBody(150 * 1024);
     unsized.sendLength = false;
+    unsized.honourRange = false;
     unsized.trickleBytes = 40 * 1024;
     unsized.trickleDelayMs = 20;
     server.setReply("/u.bin", unsized);
@@ -195,17 +198,18 @@ TEST_F(DownloadTest, BodyEndingEarlyIsRequestedAgainFromWhereItEnded)
     EXPECT_TRUE(sameBytes(*body, readBytes(dl("k.bin"))));
     const auto requests = server.requests("/k.bin");
     ASSERT_EQ(2u, requests.size());
-    EXPECT_EQ("bytes=50000-", requests[1].range);
+    EXPECT_TRUE(startsWith(requests[1].range, "bytes=50000-")) << requests[1].range;
 
     // A Content-Length above what is sent: the missing bytes are asked for.
     HttpReply wrong = fullReply(body);
     wrong.declaredLength = kSize + 10;
+    wrong.honourRange = false;
     HttpReply rest = fullReply(HttpReply::makeBody(kSize + 10, 5));
     server.setHandler("/l.bin", sequence({wrong, rest}));
     ASSERT_EQ(0, downloads.download(server.url("/l.bin")));
     ASSERT_TRUE(waitForIdle());
     EXPECT_TRUE(sameBytes(*rest.body, readBytes(dl("l.bin"))));
-    EXPECT_EQ("bytes=307200-", server.requests("/l.bin").back().range);
+    EXPECT_TRUE(startsWith(server.requests("/l.bin").back().range, "bytes=307200-"));
     EXPECT_TRUE(messages().empty());
 }
 
