@@ -2,7 +2,7 @@
 
 #include <tlhelp32.h>
 
-#include <set>
+#include <map>
 
 #include "tests/support/LinuxProgram.h"
 
@@ -10,17 +10,18 @@ namespace uninstall_test {
 namespace {
 
 const DWORD kStartTimeoutMs = 20000;
+const DWORD kPollMs = 10;
 
-// Processes running the program, by id.
-std::set<DWORD> processesOf(const std::wstring& program) {
-    std::set<DWORD> found;
+// Processes running the program: their ids, each with its parent's.
+std::map<DWORD, DWORD> processesOf(const std::wstring& program) {
+    std::map<DWORD, DWORD> found;
     fw::UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     if (!snapshot || !Process32FirstW(snapshot.get(), &entry)) return found;
     do {
         if (CompareStringOrdinal(entry.szExeFile, -1, program.c_str(), -1, TRUE) == CSTR_EQUAL)
-            found.insert(entry.th32ProcessID);
+            found.emplace(entry.th32ProcessID, entry.th32ParentProcessID);
     } while (Process32NextW(snapshot.get(), &entry));
     return found;
 }
@@ -38,18 +39,26 @@ const wchar_t* localeFor(UINT codePage) {
 fw::UniqueHandle startInCodePage(UINT codePage, const std::wstring& program, const std::wstring& arguments) {
     const wchar_t* locale = localeFor(codePage);
     if (!locale) return fw::UniqueHandle();
-    const std::set<DWORD> before = processesOf(program);
+    const std::map<DWORD, DWORD> before = processesOf(program);
     const std::wstring commandLine = std::wstring(L"\\\\?\\unix\\usr\\bin\\env LC_ALL=") + locale + L" LANG=" + locale +
-                                     L" HALCYRA_CODE_PAGE=" + std::to_wstring(codePage) + L" wine C:\\halcyra\\" + program + L" " + arguments;
+                                     L" HALCYRA_CODE_PAGE=" + std::to_wstring(codePage) + L" wine C:\\halcyra\\" + program +
+                                     L" " + arguments;
     // From a directory Wine can name: the program starts there instead of warning.
     if (!testing_support::startLinuxProgram(commandLine, L"C:\\")) return fw::UniqueHandle();
-    for (DWORD waited = 0; waited < kStartTimeoutMs; waited += 10) {
-        for (DWORD id : processesOf(program)) {
+
+    // Wine runs the program through start.exe, whose own process goes by the program's name
+    // for a moment (and has no parent). The program's process is the one start.exe starts;
+    // one without a parent counts only once it has kept the name for a second.
+    std::map<DWORD, DWORD> firstSeen;
+    for (DWORD waited = 0; waited < kStartTimeoutMs; waited += kPollMs) {
+        for (const auto& [id, parent] : processesOf(program)) {
             if (before.count(id)) continue;
-            return fw::UniqueHandle(
-                OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
+            const DWORD since = firstSeen.emplace(id, waited).first->second;
+            if (parent != 0 || waited - since >= 1000)
+                return fw::UniqueHandle(
+                    OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
         }
-        Sleep(10);
+        Sleep(kPollMs);
     }
     return fw::UniqueHandle();
 }
