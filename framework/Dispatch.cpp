@@ -27,6 +27,12 @@ HRESULT TableDispatch::QueryInterface(REFIID riid, void** object) {
     return E_NOINTERFACE;
 }
 
+std::vector<std::wstring> TableDispatch::methodNames() const {
+    std::vector<std::wstring> names;
+    for (const DispatchMethod& method : m_methods) names.push_back(method.name);
+    return names;
+}
+
 HRESULT TableDispatch::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 0;

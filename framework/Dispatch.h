@@ -37,6 +37,8 @@ public:
 
     void detach();
     size_t methodCount() const { return m_methods.size(); }
+    // The method names in table order (DISPID 1 first).
+    std::vector<std::wstring> methodNames() const;
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;

@@ -105,6 +105,7 @@ void readAnswer(HINTERNET request, HttpAnswer& answer)
     } else {
         answer.validator.clear();
     }
+    toAscii(queryText(request, HTTP_QUERY_CONTENT_TYPE), answer.contentType);
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ struct HttpAnswer {
     // Last-Modified date ('L'); 0 when the answer has neither.
     char validatorKind = 0;
     std::string validator;
+    std::string contentType;  // Content-Type; empty when absent
 };
 
 // What to ask for: the whole file (ranged false) or bytes first to last, only if the remote

@@ -33,6 +33,8 @@ public:
     void initStartupState();
     // The script bridge; the caller does not own the reference.
     IDispatch* bridge() const;
+    // Its method names in table order (DISPID 1 first), for a page host that mirrors it.
+    std::vector<std::wstring> bridgeMethods() const { return m_bridge->methodNames(); }
     // Ends all work before the program exits (also run by clearDownload).
     void stopAllWork();
 

@@ -28,18 +28,33 @@
 // Exit status: 0 when every script ran through; 1 when one threw (printed as
 // FILE:LINE:COLUMN: error: TEXT, followed by "(running FILE)" when the failing line is in
 // a function of an earlier file); 2 for a usage error or an unreadable script.
+//
+//     PageRunner.exe --serve PORT [--page DIR|URL] [--answer LIST]
+//
+// Page host: instead of running scripts, serves the start page on 127.0.0.1:PORT (0: a
+// free port; the address is printed) to any browser on this machine, with the launcher's
+// script bridge behind the page's window.external (Halcyra/pagehost/PageHost.h). The page
+// comes from the HTML resources of the Launcher.exe beside the runner, or from the
+// directory or the http(s) address given. It serves until the page's ButtonOK or
+// ButtonCancel ends it, or Ctrl+C; then all work ends as in the launcher. Errors of the
+// page's scripts are printed as FILE:LINE:COLUMN: error: TEXT. Exit status 1 when it
+// cannot serve.
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "Halcyra/launcher/Launcher.h"
+#include "Halcyra/pagehost/PageHost.h"
 #include "framework/Dispatch.h"
 #include "framework/MessageBox.h"
 #include "framework/OleScope.h"
@@ -48,7 +63,8 @@
 namespace {
 
 const wchar_t kUsage[] =
-    L"usage: PageRunner.exe [--answer ok|cancel|yes|no|retry|abort|ignore[,...]] SCRIPT.js [SCRIPT.js ...]";
+    L"usage: PageRunner.exe [--answer ok|cancel|yes|no|retry|abort|ignore[,...]] SCRIPT.js [SCRIPT.js ...]\n"
+    L"       PageRunner.exe --serve PORT [--page DIR|URL] [--answer ...]";
 
 // Whole lines, each with one write, so that lines from worker threads do not interleave.
 void writeLine(DWORD stream, const std::wstring& line) {
@@ -165,7 +181,18 @@ struct Options {
     bool answering = false;
     std::wstring answers;
     std::vector<std::wstring> scripts;
+    bool serving = false;
+    std::uint16_t port = 0;
+    std::wstring page;  // empty: the resources of Launcher.exe
 };
+
+bool parsePort(const std::wstring& text, std::uint16_t& port) {
+    if (text.empty() || text.size() > 5 || text.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
+    unsigned long value = std::wcstoul(text.c_str(), nullptr, 10);
+    if (value > 65535) return false;
+    port = static_cast<std::uint16_t>(value);
+    return true;
+}
 
 bool parseOptions(int argc, wchar_t** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -176,13 +203,20 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
         } else if (arg.compare(0, 9, L"--answer=") == 0) {
             options.answering = true;
             options.answers = arg.substr(9);
+        } else if (arg == L"--serve" && i + 1 < argc) {
+            options.serving = true;
+            if (!parsePort(argv[++i], options.port)) return false;
+        } else if (arg == L"--page" && i + 1 < argc) {
+            options.page = argv[++i];
+            if (options.page.empty()) return false;
         } else if (arg.compare(0, 2, L"--") == 0) {
             return false;
         } else {
             options.scripts.push_back(arg);
         }
     }
-    return !options.scripts.empty();
+    if (options.serving) return options.scripts.empty();
+    return !options.scripts.empty() && options.page.empty();
 }
 
 std::wstring fileName(const std::wstring& path) {
@@ -227,6 +261,25 @@ fw::ComPtr<fw::TableDispatch> runnerObject(Launcher& launcher, Answers& answers)
     return fw::TableDispatch::create(std::move(methods));
 }
 
+// The page host's run; message boxes are set up by the caller.
+int servePages(const Options& options) {
+    std::wstring problem;
+    std::unique_ptr<PageSource> pages = PageSource::open(options.page, problem);
+    if (!pages) {
+        err(L"PageRunner: " + problem);
+        return 1;
+    }
+    Launcher launcher;
+    launcher.initStartupState();
+    int status = 0;
+    {
+        PageHost host(launcher.bridge(), launcher.bridgeMethods(), std::move(pages), out, err);
+        if (!host.serve(options.port)) status = 1;
+    }
+    launcher.stopAllWork();
+    return status;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -250,6 +303,11 @@ int wmain(int argc, wchar_t** argv) {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     ::InitCommonControlsEx(&controls);
     if (options.answering) answerMessageBoxes(answers);
+    if (options.serving) {
+        int served = servePages(options);
+        fw::setMessageBoxRecorder(nullptr);
+        return served;
+    }
 
     int status = 0;
     {

@@ -1,0 +1,151 @@
+// What the browser tests, scripts/page-host and scripts/run start besides the browser:
+// the demo catalogue server and the page host (PageRunner.exe --serve) in a fresh Wine
+// prefix made by cmake/wine-run, with the drives the end-to-end scenarios use
+// (tests/scenarios/run-scenario --prepare): data drive D:, a second fixed drive E:, the
+// installation directory C:\Orbelune with 7z.exe and the drive record.
+"use strict";
+
+const { spawn, spawnSync } = require("node:child_process");
+const fs = require("node:fs");
+const http = require("node:http");
+const os = require("node:os");
+const path = require("node:path");
+
+const root = path.resolve(__dirname, "../../..");
+
+function waitUntil(predicate, seconds, what) {
+    const deadline = Date.now() + seconds * 1000;
+    return new Promise((resolve, reject) => {
+        const poll = () => {
+            let value;
+            try {
+                value = predicate();
+            } catch (e) {
+                reject(e);
+                return;
+            }
+            if (value) resolve(value);
+            else if (Date.now() > deadline) reject(new Error(`timed out after ${seconds} s waiting for ${what}`));
+            else setTimeout(poll, 100);
+        };
+        poll();
+    });
+}
+
+// One HTTP request from outside any browser; resolves to { status, body }.
+function request(url, { method = "GET", headers = {}, body } = {}) {
+    return new Promise((resolve, reject) => {
+        const req = http.request(url, { method, headers, setHost: !("Host" in headers) }, (res) => {
+            const chunks = [];
+            res.on("data", (c) => chunks.push(c));
+            res.on("end", () => resolve({ status: res.statusCode, body: Buffer.concat(chunks).toString("utf8") }));
+        });
+        req.on("error", reject);
+        req.end(body);
+    });
+}
+
+// The demo catalogue server on a free port; rate in KiB/s per response.
+async function startDemoServer(bin, { rate = 1024 } = {}) {
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), "demo-server."));
+    const portFile = path.join(work, "port");
+    const log = fs.openSync(path.join(work, "server.log"), "w");
+    const child = spawn(path.join(root, "scripts/demo-server"),
+        ["--tools", bin, "--port", "0", "--port-file", portFile, "--rate", String(rate), "--lifetime", "1800",
+         "--work", path.join(work, "files"), "--catalogue-out", path.join(work, "catalogue.js")],
+        { stdio: ["ignore", log, log] });
+    let exited = false;
+    child.on("exit", () => { exited = true; });
+    const port = await waitUntil(() => {
+        if (exited) throw new Error("the demo server ended: " + fs.readFileSync(path.join(work, "server.log"), "utf8"));
+        return fs.existsSync(portFile) && parseInt(fs.readFileSync(portFile, "utf8"), 10);
+    }, 120, "the demo server");
+    const base = `http://127.0.0.1:${port}/`;
+    return {
+        base,
+        work,
+        files: path.join(work, "files"),
+        stop() {
+            if (!exited) child.kill("SIGTERM");
+            fs.closeSync(log);
+        },
+    };
+}
+
+// The page host in a fresh prefix named NAME. options: engine (the engine stand-in
+// installed on D: beforehand), sizedDrives (D: and E: as tmpfs of distinct sizes where
+// this machine can mount them), page (--page DIR|URL), answer (message boxes).
+async function startPageHost(bin, demo, name, { engine = false, sizedDrives = false, page, answer = "ok" } = {}) {
+    const prepare = [path.join(root, "tests/scenarios/run-scenario"), "--prepare", demo.work];
+    if (engine) prepare.push("--engine");
+    if (sizedDrives) prepare.push("--sized-drives");
+    const args = [path.join(bin, "PageRunner.exe"), "--serve", "0", "--answer", answer];
+    if (page) args.push("--page", page);
+    const prefix = path.join(path.dirname(path.dirname(bin)), "wine", `${path.basename(path.dirname(bin))}-${name}`);
+    const env = { ...process.env, HALCYRA_WINE_NAME: name, HALCYRA_WINE_PREPARE: prepare.join(" ") };
+    const child = spawn(path.join(root, "cmake/wine-run"), args, { env, detached: true, stdio: ["ignore", "pipe", "pipe"] });
+    const lines = [];
+    let exitCode = null;
+    const collect = (stream) => {
+        let pending = "";
+        stream.setEncoding("utf8");
+        stream.on("data", (text) => {
+            pending += text;
+            const parts = pending.split(/\r?\n/);
+            pending = parts.pop();
+            lines.push(...parts);
+        });
+    };
+    collect(child.stdout);
+    collect(child.stderr);
+    const exited = new Promise((resolve) => child.on("exit", (code) => { exitCode = code; resolve(code); }));
+
+    const address = await waitUntil(() => {
+        if (exitCode !== null) throw new Error(`the page host ended (${exitCode}):\n${lines.join("\n")}`);
+        const line = lines.find((l) => /^page host: open http:\/\/127\.0\.0\.1:\d+\/$/.test(l));
+        return line && line.substring("page host: open ".length);
+    }, 120, "the page host");
+
+    const host = {
+        url: address,
+        port: parseInt(address.split(":")[2], 10),
+        prefix,
+        output: () => lines.slice(),
+        // The Linux path of a file on drive LETTER of the prefix.
+        file(letter, ...parts) {
+            const drive = fs.realpathSync(path.join(prefix, "dosdevices", letter.toLowerCase() + ":"));
+            return path.join(drive, ...parts);
+        },
+        // The per-run secret, as the served page carries it.
+        async secret() {
+            const page = await request(address);
+            const found = /data-secret="([0-9a-f]+)"/.exec(page.body);
+            if (!found) throw new Error("the served page carries no secret");
+            return found[1];
+        },
+        // Ends the host as the page's ButtonCancel would, then the prefix.
+        async close() {
+            if (exitCode === null) {
+                try {
+                    await request(address + ".host/close", {
+                        method: "POST",
+                        headers: { Origin: address.replace(/\/$/, ""), "X-Page-Host-Secret": await host.secret() },
+                        body: "{}",
+                    });
+                } catch (e) {
+                    // Gone already: the wait below sees it.
+                }
+                const timer = setTimeout(() => {
+                    try { process.kill(-child.pid, "SIGKILL"); } catch (e) { /* ended */ }
+                    spawnSync("wineserver", ["-k"], { env: { ...process.env, WINEPREFIX: prefix } });
+                }, 90000);
+                await exited;
+                clearTimeout(timer);
+            }
+            return exitCode;
+        },
+    };
+    return host;
+}
+
+module.exports = { root, request, startDemoServer, startPageHost, waitUntil };
