@@ -103,7 +103,8 @@ HttpResponse PageHost::pageFile(const HttpRequest& request) {
     size_t question = request.target.find('?');
     HttpResponse response =
         m_pages->get(path, question == std::string::npos ? std::string() : request.target.substr(question));
-    if (response.status == 404) m_err(L"page host: not found: " + utf8::toWide(path));
+    // Browsers ask for an icon on their own; the page's own missing files are worth a line.
+    if (response.status == 404 && path != "/favicon.ico") m_err(L"page host: not found: " + utf8::toWide(path));
     if (response.status == 200 && isHtml(response)) {
         std::string names;
         for (const std::wstring& name : m_methods) names += (names.empty() ? "" : ",") + utf8::fromWide(name);
@@ -150,12 +151,14 @@ HttpResponse PageHost::report(const HttpRequest& request) {
         !error.isObject())
         return HttpResponse::text(400, "the report is not a JSON object");
     // The page's own files by their path, as a page author knows them.
-    std::string source = error["source"].asString();
+    std::string source = error["source"].isString() ? error["source"].asString() : std::string();
     std::string origin = "http://127.0.0.1:" + std::to_string(m_port) + "/";
     if (startsWith(source, origin)) source = source.substr(origin.size());
     if (source.empty()) source = "(page)";
-    m_err(utf8::toWide(source + ":" + std::to_string(error["line"].asInt()) + ":" +
-                       std::to_string(error["column"].asInt()) + ": error: " + error["message"].asString()));
+    auto number = [&](const char* name) { return error[name].isInt() ? error[name].asInt() : 0; };
+    std::string message = error["message"].isString() ? error["message"].asString() : std::string();
+    m_err(utf8::toWide(source + ":" + std::to_string(number("line")) + ":" + std::to_string(number("column")) +
+                       ": error: " + message));
     return HttpResponse::text(200, "reported");
 }
 

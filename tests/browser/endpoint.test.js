@@ -5,6 +5,7 @@
 
 const { test, before, after } = require("node:test");
 const assert = require("node:assert/strict");
+const { spawn } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 
@@ -120,5 +121,33 @@ test("a script error of the page is printed with its file and line", async () =>
         await screenshot(page, artefacts, "broken-page");
     } finally {
         await browser.close();
+    }
+});
+
+test("a page at another address is served under the host's origin, with the bridge", async () => {
+    // The start page's files from a plain web server, as a page author's own server.
+    const server = spawn("python3", ["-u", "-m", "http.server", "0", "--bind", "127.0.0.1",
+        "--directory", path.join(root, "Halcyra/shell/page")], { stdio: ["ignore", "pipe", "ignore"] });
+    let announced = "";
+    server.stdout.on("data", (text) => { announced += text; });
+    const browser = await launchBrowser();
+    let proxied;
+    try {
+        const port = await waitUntil(() => (/port (\d+)/.exec(announced) || [])[1], 30, "the web server");
+        proxied = await startPageHost(bin, demo, "browser-address", { page: `http://127.0.0.1:${port}/start.html` });
+        const page = await browser.newPage();
+        await page.goto(proxied.url);
+        await page.waitForSelector("#driveRows tr", { timeout: 60000 });
+        assert.equal(await page.$eval("#dataRoot", (e) => e.textContent), "D:/Orbelune");
+        assert.deepEqual(await page.$$eval("#driveRows tr td:first-child", (tds) => tds.map((td) => td.textContent)),
+            ["C:", "D:", "E:"]);
+        assert.match(proxied.output()[0], /^page host: serving the address http:\/\/127\.0\.0\.1:\d+\/start\.html$/);
+    } finally {
+        await browser.close();
+        try {
+            if (proxied) assert.equal(await proxied.close(), 0, proxied.output().join("\n"));
+        } finally {
+            server.kill();
+        }
     }
 });

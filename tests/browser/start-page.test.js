@@ -37,9 +37,7 @@ after(async () => {
 // Runs body(page, host) against a page host of its own; screenshots the page at the end,
 // also when the test fails, and closes the host.
 async function withStartPage(name, options, body) {
-    const host = await startPageHost(bin, options.demo || demo, "browser-" + name, { ...options, page: "C:\\demo" });
-    for (const f of fs.readdirSync(path.join(root, "Halcyra/shell/page")))
-        fs.copyFileSync(path.join(root, "Halcyra/shell/page", f), host.file("C", "demo", f));
+    const host = await startPageHost(bin, options.demo || demo, "browser-" + name, options);
     const page = await browser.newPage();
     try {
         await openStartPage(page, host);

@@ -106,6 +106,7 @@ async function startPageHost(bin, demo, name, { engine = false, sizedDrives = fa
         return line && line.substring("page host: open ".length);
     }, 120, "the page host");
 
+    let secret;
     const host = {
         url: address,
         port: parseInt(address.split(":")[2], 10),
@@ -118,10 +119,13 @@ async function startPageHost(bin, demo, name, { engine = false, sizedDrives = fa
         },
         // The per-run secret, as the served page carries it.
         async secret() {
-            const page = await request(address);
-            const found = /data-secret="([0-9a-f]+)"/.exec(page.body);
-            if (!found) throw new Error("the served page carries no secret");
-            return found[1];
+            if (!secret) {
+                const page = await request(address);
+                const found = /data-secret="([0-9a-f]+)"/.exec(page.body);
+                if (!found) throw new Error("the served page carries no secret");
+                secret = found[1];
+            }
+            return secret;
         },
         // Ends the host as the page's ButtonCancel would, then the prefix.
         async close() {
