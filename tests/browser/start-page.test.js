@@ -11,7 +11,7 @@ const path = require("node:path");
 
 const { launchBrowser, screenshot } = require("./support/browser");
 const { root, startDemoServer, startPageHost, waitUntil } = require("./support/host");
-const { openStartPage, recordWidths, text } = require("./support/page");
+const { checkUpdate, moveDataTo, openScene, openStartPage, recordWidths, text } = require("./support/page");
 
 const bin = process.env.HALCYRA_BIN || path.join(root, "build/win32/bin");
 const artefacts = process.env.HALCYRA_ARTEFACTS || path.join(root, "build/browser-tests");
@@ -84,11 +84,7 @@ test("the drive list shows every mapped drive with its sizes, the data drive mar
 
 test("检查更新 installs the engine update and shows the versions", async () => {
     await withStartPage("update", {}, async (page, host) => {
-        await page.type("#updateAddress", demo.base + "update/");
-        await page.click("#checkUpdate");
-        await page.waitForFunction(() => document.getElementById("updateNote").textContent !== "正在下载引擎更新……" &&
-            !/%$/.test(document.getElementById("updateNote").textContent), { timeout: 120000 });
-        assert.equal(await text(page, "#updateNote"), "引擎已更新到版本 " + ENGINE_VERSION);
+        assert.equal(await checkUpdate(page, demo.base + "update/"), "引擎已更新到版本 " + ENGINE_VERSION);
         assert.equal(await text(page, "#serverVersion"), ENGINE_VERSION);
         assert.equal(await text(page, "#updateBar", "style.width"), "100%");
         assert.equal(fs.readFileSync(host.file("C", "Orbelune", "Vistaweaver.ver"), "utf8").trim(), ENGINE_VERSION);
@@ -96,9 +92,7 @@ test("检查更新 installs the engine update and shows the versions", async () 
         await screenshot(page, artefacts, "update-installed");
 
         // A second check reads the installed version back: both versions shown, nothing to do.
-        await page.click("#checkUpdate");
-        await page.waitForFunction(() => document.getElementById("updateNote").textContent === "引擎已是最新版本。",
-            { timeout: 60000 });
+        assert.equal(await checkUpdate(page, demo.base + "update/"), "引擎已是最新版本。");
         assert.equal(await text(page, "#localVersion"), ENGINE_VERSION);
         assert.equal(await text(page, "#serverVersion"), ENGINE_VERSION);
     });
@@ -107,14 +101,9 @@ test("检查更新 installs the engine update and shows the versions", async () 
 test("a scene address is downloaded with a moving progress bar and opened in the engine", async () => {
     await withStartPage("scene", { engine: true }, async (page, host) => {
         const widths = await recordWidths(page, "sceneBar");
-        await page.type("#sceneAddress", demo.base + "scenes/4096.7z");
-        await page.click("#openScene");
-        await page.waitForFunction(() => /^正在下载场景包 4096\.7z\s+[1-9]\d?%$/.test(
-            document.getElementById("sceneNote").textContent), { timeout: 60000 });
-        await screenshot(page, artefacts, "scene-downloading");
-        await page.waitForFunction(() => /场景已在引擎中打开|失败|中断|没有/.test(
-            document.getElementById("sceneNote").textContent), { timeout: 120000 });
-        assert.equal(await text(page, "#sceneNote"), "场景已在引擎中打开，场景编号 4096");
+        const note = await openScene(page, demo.base + "scenes/4096.7z",
+            (page) => screenshot(page, artefacts, "scene-downloading"));
+        assert.equal(note, "场景已在引擎中打开，场景编号 4096");
 
         const between = (await widths()).map(parseFloat).filter((w) => w > 0 && w < 100);
         assert.ok(new Set(between).size >= 2, "the bar stood at two or more places on its way: " + between);
@@ -140,14 +129,8 @@ test("a drive move shows its progress bar and then the new data root", async () 
         for (let i = 0; i < FILES; i++) fs.writeFileSync(path.join(bulk, `part${i}.bin`), `part ${i}\n`.repeat(100));
 
         const widths = await recordWidths(page, "moveBar");
-        const moveToE = await page.waitForSelector("#driveRows tr:nth-child(3) button");
-        assert.equal(await moveToE.evaluate((b) => b.parentNode.parentNode.cells[0].textContent), "E:");
-        await moveToE.click();
-        await page.waitForFunction(() => /^正在迁移引擎目录到 E:/.test(document.getElementById("moveNote").textContent));
-        await screenshot(page, artefacts, "move-running");
-        await page.waitForFunction(() => /迁移完成|迁移失败/.test(document.getElementById("moveNote").textContent),
-            { timeout: 180000 });
-        assert.equal(await text(page, "#moveNote"), "迁移完成，引擎目录已在新盘上。");
+        const note = await moveDataTo(page, "E", (page) => screenshot(page, artefacts, "move-running"));
+        assert.equal(note, "迁移完成，引擎目录已在新盘上。");
         assert.equal(await text(page, "#dataRoot"), "E:/Orbelune");
         const between = (await widths()).map(parseFloat).filter((w) => w > 0 && w < 100);
         assert.ok(between.length >= 1, "the bar showed the move under way: " + (await widths()));
@@ -167,17 +150,16 @@ test("全部暂停 stops a download and its partial file stays for the resume", 
     const slow = await startDemoServer(bin, { rate: 64 });
     try {
         await withStartPage("pause", { demo: slow }, async (page, host) => {
-            await page.type("#sceneAddress", slow.base + "scenes/4096.7z");
-            await page.click("#openScene");
-            await page.waitForFunction(() => Array.from(document.querySelectorAll("#downloadRows .download"))
-                .some((row) => row.querySelector(".name").textContent === "4096.7z" &&
-                    /KB \/ 4\.0 MB$/.test(row.querySelector(".figures").textContent)), { timeout: 60000 });
-            await screenshot(page, artefacts, "pause-downloading");
-            await page.click("#stopDownloads");
-            await page.waitForFunction(() => document.getElementById("noDownloads").style.display === "block" &&
-                document.getElementById("sceneNote").textContent !== "" &&
-                !/^正在下载/.test(document.getElementById("sceneNote").textContent), { timeout: 60000 });
-            assert.equal(await text(page, "#sceneNote"), "下载已中断，再次打开会从中断处继续。");
+            const note = await openScene(page, slow.base + "scenes/4096.7z", async (page) => {
+                await page.waitForFunction(() => Array.from(document.querySelectorAll("#downloadRows .download"))
+                    .some((row) => row.querySelector(".name").textContent === "4096.7z" &&
+                        /KB \/ 4\.0 MB$/.test(row.querySelector(".figures").textContent)), { timeout: 60000 });
+                await screenshot(page, artefacts, "pause-downloading");
+                await page.click("#stopDownloads");
+            });
+            assert.equal(note, "下载已中断，再次打开会从中断处继续。");
+            assert.equal(await page.$eval("#noDownloads", (p) => getComputedStyle(p).display), "block",
+                "the download list says there is no download");
 
             const partial = host.file("D", "Orbelune", "Download", "pak", "4096.7z~");
             const size = fs.statSync(partial).size;
