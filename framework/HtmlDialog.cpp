@@ -411,13 +411,37 @@ void HtmlDialog::onDocumentClick() {
     ComPtr<IHTMLWindow2> window;
     ComPtr<IHTMLEventObj> event;
     ComPtr<IHTMLElement> element;
-    Bstr id;
     if (!document || FAILED(document->get_parentWindow(window.put())) || !window ||
         FAILED(window->get_event(event.put())) || !event ||
-        FAILED(event->get_srcElement(element.put())) || !element ||
-        FAILED(element->get_id(id.put())))
+        FAILED(event->get_srcElement(element.put())) || !element)
         return;
-    clickElement(id.str());
+    clickFrom(element.get());
+}
+
+namespace {
+
+// A property of a page element read by name, as page script reads it.
+bool readProperty(IDispatch* object, const wchar_t* name, Variant& value) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
+           SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.put(),
+                                    nullptr, nullptr));
+}
+
+}  // namespace
+
+bool HtmlDialog::clickFrom(IDispatch* source) {
+    ComPtr<IDispatch> element = ComPtr<IDispatch>::share(source);
+    while (element) {
+        Variant id;
+        if (readProperty(element.get(), L"id", id) && id.type() == VT_BSTR && clickElement(id.str())) return true;
+        Variant parent;
+        if (!readProperty(element.get(), L"parentElement", parent) || parent.type() != VT_DISPATCH) return false;
+        element = ComPtr<IDispatch>::share(parent.get().pdispVal);
+    }
+    return false;
 }
 
 bool HtmlDialog::PreTranslateMessage(MSG* msg) {

@@ -4,11 +4,12 @@
 // OnInitDialog creates the control (in-place active, resized on WM_SIZE). Page script
 // reaches the object set with SetExternalDispatch as window.external, when
 // CanAccessExternal() allows it: asked when a page asks for the object and again on
-// every call through it, since one object serves every document the control shows. Clicks on page elements are routed by element id to
-// handlers registered with onClick(): a document-level click sink is connected when the
-// top-level browser completes a navigation. Keyboard messages for the control go
-// through its TranslateAccelerator first. The control is torn down on WM_DESTROY:
-// sinks unadvised, Close(OLECLOSE_NOSAVE), SetClientSite(NULL).
+// every call through it, since one object serves every document the control shows.
+// Clicks in the page are routed to handlers registered with onClick() by the id of the
+// clicked element or of the nearest parent that has a handler: a document-level click
+// sink is connected when the top-level browser completes a navigation. Keyboard messages
+// for the control go through its TranslateAccelerator first. The control is torn down on
+// WM_DESTROY: sinks unadvised, Close(OLECLOSE_NOSAVE), SetClientSite(NULL).
 #include <windows.h>
 #include <exdisp.h>
 #include <ole2.h>
@@ -43,6 +44,11 @@ public:
     void onClick(const std::wstring& elementId, std::function<HRESULT()> handler);
     // Runs the handler for a click on the element with this id; false if there is none.
     bool clickElement(const std::wstring& elementId);
+    // A click whose source is this page element (an IHTMLElement, or any object with "id"
+    // and "parentElement" properties): the handler of the nearest element, from the source
+    // up through its parents, whose id has one runs, so that a click on an image or a span
+    // inside a button counts for the button. False if no element on the way has a handler.
+    bool clickFrom(IDispatch* source);
 
     // Whether page script may use the external object; the default refuses.
     virtual BOOL CanAccessExternal() { return FALSE; }

@@ -27,8 +27,12 @@ BOOL CHalcyraApp::InitInstance() {
 
     CHalcyraDlg dlg;
     setMainWindow(&dlg);
-    dlg.DoModal();
-    dlg.launcher().stopAllWork();
+    runMainWindow(dlg);
     setMainWindow(nullptr);
     return FALSE;
+}
+
+void runMainWindow(CHalcyraDlg& dlg) {
+    dlg.DoModal();
+    dlg.launcher().stopAllWork();
 }

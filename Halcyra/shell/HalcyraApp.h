@@ -4,6 +4,8 @@
 #include "framework/App.h"
 #include "framework/UniqueHandle.h"
 
+class CHalcyraDlg;
+
 class CHalcyraApp : public fw::App {
 public:
     // Returns FALSE on every path: the program ends when it returns.
@@ -13,3 +15,7 @@ private:
     // Held until the process ends; closing it would admit a second launcher.
     fw::UniqueHandle m_instanceMutex;
 };
+
+// The first instance's life: the main window runs modally, and once it has closed, by
+// whatever path, all work of the launcher ends before this returns.
+void runMainWindow(CHalcyraDlg& dlg);

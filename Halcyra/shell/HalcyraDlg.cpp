@@ -10,11 +10,10 @@
 
 namespace {
 
-// The tray record as current Windows versions lay it out (up to guidItem).
-const DWORD kTrayRecordSize = 952;
 const UINT kTrayIconId = 1;
 const UINT kTrayMessage = WM_USER + 1;
 const wchar_t kTrayTip[] = L"Lumaro";
+const wchar_t kTaskbarCreatedMessage[] = L"TaskbarCreated";
 
 const UINT kShowMainWindowCommand = 1026;
 const char kShowMainWindowText[] = "打开主窗口";
@@ -27,6 +26,7 @@ const char kStartPageFile[] = "web.ini";
 CHalcyraDlg::CHalcyraDlg()
     : HtmlDialog(IDD_HALCYRA_DIALOG),
       m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
+      m_taskbarCreated(::RegisterWindowMessageW(kTaskbarCreatedMessage)),
       m_programPath(programPath()) {
     onClick(L"ButtonOK", [this] {
         OnOK();
@@ -68,7 +68,7 @@ void CHalcyraDlg::addSystemMenuItems() {
 }
 
 void CHalcyraDlg::addTrayIcon() {
-    m_trayIcon.cbSize = kTrayRecordSize;
+    m_trayIcon.cbSize = sizeof m_trayIcon;
     m_trayIcon.hWnd = hwnd();
     m_trayIcon.uID = kTrayIconId;
     m_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
@@ -77,6 +77,26 @@ void CHalcyraDlg::addTrayIcon() {
     wcscpy_s(m_trayIcon.szTip, kTrayTip);
     // Without the icon the launcher still runs; a second start shows a hidden window.
     ::Shell_NotifyIconW(NIM_ADD, &m_trayIcon);
+}
+
+void CHalcyraDlg::removeTrayIcon() {
+    if (m_trayIcon.hWnd) ::Shell_NotifyIconW(NIM_DELETE, &m_trayIcon);
+    m_trayIcon.hWnd = nullptr;
+}
+
+void CHalcyraDlg::OnDestroy() {
+    // An icon left behind would stay in the tray until the pointer passes over it.
+    removeTrayIcon();
+    HtmlDialog::OnDestroy();
+}
+
+INT_PTR CHalcyraDlg::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A restarted shell knows no icons: the tray icon is the way back to a hidden window.
+    if (message == m_taskbarCreated && m_taskbarCreated != 0 && m_trayIcon.hWnd) {
+        ::Shell_NotifyIconW(NIM_ADD, &m_trayIcon);
+        return TRUE;
+    }
+    return HtmlDialog::handleMessage(message, wParam, lParam);
 }
 
 bool CHalcyraDlg::OnSysCommand(UINT id, LPARAM) {

@@ -27,15 +27,19 @@ protected:
     void OnClose() override;
     bool OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool PreTranslateMessage(MSG* msg) override;
+    void OnDestroy() override;
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void addSystemMenuItems();
     void addTrayIcon();
+    void removeTrayIcon();
     LRESULT onTrayNotify(UINT mouseMessage);
     void showMaximisedInFront();
 
     HICON m_hIcon;
     NOTIFYICONDATAW m_trayIcon{};
+    const UINT m_taskbarCreated;  // the shell's "TaskbarCreated": it (re)started
     std::wstring m_startPage;  // the address opened at start; its host is trusted
     std::wstring m_programPath;
     Launcher m_launcher;

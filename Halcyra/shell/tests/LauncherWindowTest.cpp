@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Halcyra/shell/BrowserFeatures.h"
+#include "Halcyra/shell/tests/TrayIcon.h"
 #include "StartPageFiles.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"
@@ -186,11 +187,41 @@ TEST_F(LauncherWindow, TrayExitCommandAndMinimisedCloseEndWithoutPrompt) {
     }
 }
 
+namespace {
+
+// Minimises the launcher to the tray through its close prompt.
+void minimiseToTray(const Launcher& launcher, HWND main) {
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    HWND prompt = launcher.prompt();
+    ASSERT_NE(nullptr, prompt);
+    ::PostMessageW(prompt, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+// True when the window is hidden and stays so for a second and a half.
+bool staysHidden(HWND window) {
+    if (!eventually([&] { return !::IsWindowVisible(window); })) return false;
+    for (int i = 0; i < 30; ++i) {
+        if (::IsWindowVisible(window)) return false;
+        ::Sleep(50);
+    }
+    return true;
+}
+
+// The innermost first child: the window of the page inside the browser control.
+HWND pageWindow(HWND main) {
+    HWND inner = nullptr;
+    for (HWND child = ::GetWindow(main, GW_CHILD); child; child = ::GetWindow(child, GW_CHILD)) inner = child;
+    return inner;
+}
+
+}  // namespace
+
 TEST_F(LauncherWindow, SecondStartEndsAndBringsTheHiddenFirstForward) {
     Launcher first(dir.path());
     HWND main = first.mainWindow();
     ASSERT_NE(nullptr, main);
-    ::ShowWindow(main, SW_HIDE);
+    minimiseToTray(first, main);
+    ASSERT_TRUE(staysHidden(main));
 
     Launcher second(dir.path());
     bool secondShowedWindow = false;
@@ -201,6 +232,45 @@ TEST_F(LauncherWindow, SecondStartEndsAndBringsTheHiddenFirstForward) {
     EXPECT_FALSE(secondShowedWindow);
     EXPECT_TRUE(eventually([&] { return ::IsWindowVisible(main) != FALSE; }));
     EXPECT_FALSE(first.ended(0));
+}
+
+TEST_F(LauncherWindow, EnterAndEscapeInThePageLeaveTheLauncherOpen) {
+    Launcher launcher(dir.path());
+    HWND main = launcher.mainWindow();
+    ASSERT_NE(nullptr, main);
+    HWND page = pageWindow(main);
+    ASSERT_NE(nullptr, page);
+    // Through the launcher's message loop, as typed keys arrive.
+    for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
+        const UINT scan = ::MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+        ::PostMessageW(page, WM_KEYDOWN, key, 1 | (scan << 16));
+        ::PostMessageW(page, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+    }
+    // Handled in the order posted: a prompt for this close means the keys closed nothing.
+    ::PostMessageW(main, WM_CLOSE, 0, 0);
+    HWND prompt = launcher.prompt();
+    ASSERT_NE(nullptr, prompt);
+    EXPECT_FALSE(launcher.ended(0));
+    ::PostMessageW(prompt, WM_COMMAND, MAKEWPARAM(kExitDirect, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(prompt, kExitDirect)));
+    EXPECT_TRUE(launcher.ended());
+}
+
+TEST_F(LauncherWindow, TheTrayIconComesBackWhenTheShellRestarts) {
+    Launcher launcher(dir.path());
+    HWND main = launcher.mainWindow();
+    ASSERT_NE(nullptr, main);
+    ASSERT_TRUE(eventually([&] { return trayIconShown(main); }));
+
+    // A restarted shell holds no icons and tells every top-level window so.
+    NOTIFYICONDATAW forgotten{};
+    forgotten.cbSize = sizeof forgotten;
+    forgotten.hWnd = main;
+    forgotten.uID = 1;
+    ASSERT_TRUE(::Shell_NotifyIconW(NIM_DELETE, &forgotten));
+    ASSERT_FALSE(trayIconShown(main));
+    ::PostMessageW(main, ::RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(eventually([&] { return trayIconShown(main); }));
 }
 
 namespace {

@@ -1,6 +1,8 @@
 #include "Halcyra/shell/AboutDlg.h"
 #include "Halcyra/shell/ExitDlg.h"
+#include "Halcyra/shell/HalcyraApp.h"
 #include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/shell/tests/TrayIcon.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +11,10 @@
 #include <fstream>
 #include <functional>
 
+#include "framework/Bstr.h"
+#include "framework/Dispatch.h"
+#include "framework/MessageBox.h"
+#include "tests/support/HttpTestServer.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -24,8 +30,14 @@ public:
     // The address of the document as the browser would report it (under Wine it shows none).
     std::wstring shownAddress;
     std::wstring documentAddress() const override { return shownAddress; }
+    // Runs while the window is being destroyed, after the main window's own handling.
+    std::function<void(HWND)> whileDestroyed;
 
 protected:
+    void OnDestroy() override {
+        CHalcyraDlg::OnDestroy();
+        if (whileDestroyed) whileDestroyed(hwnd());
+    }
     BOOL OnInitDialog() override {
         BOOL result = CHalcyraDlg::OnInitDialog();
         ::PostMessageW(hwnd(), kStep, 0, 0);
@@ -41,17 +53,7 @@ private:
     std::function<void(SteppedMainDlg&)> m_step;
 };
 
-// Runs the loop until the posted messages so far are handled.
-void settle() {
-    MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    }
-}
+std::wstring toWideAscii(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 class CurrentDirectory {
 public:
@@ -75,16 +77,27 @@ fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
     return site.query<IDocHostUIHandler>();
 }
 
-// getCurrentDownloadDir through the external object: its text, or the failure.
-std::wstring currentDownloadDir(IDispatch* external) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(L"getCurrentDownloadDir")};
+// A bridge method called by name as page script calls it: its result as text, or what
+// failed.
+std::wstring call(IDispatch* external, const wchar_t* name, std::vector<std::wstring> args = {}) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = 0;
     if (external->GetIDsOfNames(IID_NULL, names, 1, 0, &id) != S_OK) return L"unknown name";
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    std::vector<VARIANT> argv(args.size());
+    std::vector<fw::Bstr> texts;
+    texts.reserve(args.size());
+    for (size_t i = 0; i < args.size(); ++i) {  // the last argument first
+        texts.emplace_back(args[i]);
+        argv[args.size() - 1 - i].vt = VT_BSTR;
+        argv[args.size() - 1 - i].bstrVal = texts.back().get();
+    }
+    DISPPARAMS params{argv.data(), nullptr, static_cast<UINT>(argv.size()), 0};
     fw::Variant result;
-    if (external->Invoke(23, IID_NULL, 0, DISPATCH_METHOD, &none, result.put(), nullptr, nullptr) != S_OK)
+    std::wstring text;
+    if (external->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result.put(), nullptr, nullptr) != S_OK ||
+        (result.type() != VT_EMPTY && FAILED(fw::variantToString(result.get(), text))))
         return L"call refused";
-    return result.str();
+    return text;
 }
 
 }  // namespace
@@ -100,12 +113,12 @@ TEST(MainWindow, BridgeServesTheLaunchersOwnPagesAndTheStartPagesSiteOnly) {
         d.shownAddress = L"https://shop.example.com/catalogue";
         fw::ComPtr<IDispatch> external;
         ASSERT_EQ(S_OK, handler->GetExternal(external.put()));
-        EXPECT_EQ(L"D:/Orbelune", currentDownloadDir(external.get()));
+        EXPECT_EQ(L"D:/Orbelune", call(external.get(), L"getCurrentDownloadDir"));
 
         // A link followed to another site: the object the page holds knows no name, and a
         // page that asks gets none.
         d.shownAddress = L"http://www.example.com.evil.test/";
-        EXPECT_EQ(L"unknown name", currentDownloadDir(external.get()));
+        EXPECT_EQ(L"unknown name", call(external.get(), L"getCurrentDownloadDir"));
         DISPPARAMS none{nullptr, nullptr, 0, 0};
         fw::Variant result;
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
@@ -116,11 +129,11 @@ TEST(MainWindow, BridgeServesTheLaunchersOwnPagesAndTheStartPagesSiteOnly) {
 
         for (const wchar_t* other : {L"file:///C:/halcyra/start.html", L"about:blank", L""}) {
             d.shownAddress = other;
-            EXPECT_EQ(L"unknown name", currentDownloadDir(external.get()));
+            EXPECT_EQ(L"unknown name", call(external.get(), L"getCurrentDownloadDir"));
         }
         // The program's own page, as a link inside the site may lead back to it.
         d.shownAddress = L"res://C:\\halcyra\\shell_tests.exe/start.html";
-        EXPECT_EQ(L"D:/Orbelune", currentDownloadDir(external.get()));
+        EXPECT_EQ(L"D:/Orbelune", call(external.get(), L"getCurrentDownloadDir"));
         d.EndDialog(IDCANCEL);
     });
     dlg.DoModal();
@@ -143,14 +156,6 @@ TEST(MainWindow, OpensMaximisedOnTheWebIniPageWithLineEndAndAboutItem) {
         wchar_t text[64] = {};
         ::GetMenuStringW(systemMenu, IDM_ABOUTBOX, text, 64, MF_BYCOMMAND);
         EXPECT_STREQ(L"\u5173\u4E8E Launcher(&A)...", text);
-
-        // Enter and Escape go to the page, never to the dialog's OK/Cancel.
-        for (WPARAM key : {VK_RETURN, VK_ESCAPE}) {
-            ::PostMessageW(d.hwnd(), WM_KEYDOWN, key, 0);
-            ::PostMessageW(d.hwnd(), WM_KEYUP, key, 0);
-        }
-        settle();
-        EXPECT_TRUE(d.isModalRunning());
         EXPECT_TRUE(d.clickElement(L"ButtonOK"));
     });
     EXPECT_EQ(IDOK, dlg.DoModal());
@@ -173,6 +178,90 @@ TEST(MainWindow, WithoutWebIniOpensTheStartPageBuiltIntoTheProgram) {
 TEST(MainWindow, PageButtonCancelEndsTheLauncher) {
     SteppedMainDlg dlg([](SteppedMainDlg& d) { d.clickElement(L"ButtonCancel"); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
+
+namespace {
+
+// A page element as the click routing reads it: an id and a parent (none for the root).
+fw::ComPtr<fw::TableDispatch> element(const std::wstring& id, IDispatch* parent) {
+    return fw::TableDispatch::create({
+        {L"id", 0, [id](const fw::DispatchArgs&) { return fw::Variant::fromString(id); }},
+        {L"parentElement", 0, [parent](const fw::DispatchArgs&) { return fw::Variant::fromDispatch(parent); }},
+    });
+}
+
+}  // namespace
+
+TEST(MainWindow, AClickOnAnElementInsideAPageButtonCountsForTheButton) {
+    // body > div#ButtonOK > span > img#okIcon, body > p#notice, and
+    // body > a#ButtonCancel > span
+    auto body = element(L"", nullptr);
+    auto ok = element(L"ButtonOK", body.get());
+    auto label = element(L"", ok.get());
+    auto icon = element(L"okIcon", label.get());
+    auto notice = element(L"notice", body.get());
+    auto cancel = element(L"ButtonCancel", body.get());
+    auto cancelText = element(L"", cancel.get());
+
+    SteppedMainDlg okDlg([&](SteppedMainDlg& d) {
+        EXPECT_FALSE(d.clickFrom(notice.get()));
+        EXPECT_FALSE(d.clickFrom(body.get()));
+        EXPECT_TRUE(d.isModalRunning());
+        if (!d.clickFrom(icon.get())) d.EndDialog(-1);
+    });
+    EXPECT_EQ(IDOK, okDlg.DoModal());
+
+    SteppedMainDlg cancelDlg([&](SteppedMainDlg& d) {
+        if (!d.clickFrom(cancelText.get())) d.EndDialog(-1);
+    });
+    EXPECT_EQ(IDCANCEL, cancelDlg.DoModal());
+}
+
+TEST(MainWindow, TheTrayIconIsRemovedBeforeTheWindowIsGone) {
+    bool whileRunning = false;
+    bool whileDestroyed = true;
+    SteppedMainDlg dlg([&](SteppedMainDlg& d) {
+        whileRunning = trayIconShown(d.hwnd());
+        d.EndDialog(IDCANCEL);
+    });
+    dlg.whileDestroyed = [&](HWND window) { whileDestroyed = trayIconShown(window); };
+    dlg.DoModal();
+    EXPECT_TRUE(whileRunning);
+    EXPECT_FALSE(whileDestroyed);
+}
+
+TEST(MainWindow, ClosingTheWindowEndsTheDownloadsThatWereRunning) {
+    HttpTestServer server;
+    HttpReply slow;
+    slow.body = HttpReply::makeBody(8 << 20);
+    slow.trickleBytes = 1024;
+    slow.trickleDelayMs = 50;
+    server.setReply("/pkg/slow.zip", slow);
+    testing_support::TempDir dir;
+    CurrentDirectory cwd(dir.path());
+
+    std::vector<std::wstring> messages;
+    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall& shown) {
+        messages.push_back(shown.text);
+        return IDOK;
+    });
+    std::wstring runningAtClose;
+    SteppedMainDlg dlg([&](SteppedMainDlg& d) {
+        IDispatch* bridge = d.launcher().bridge();
+        d.launcher().dataDrive().setDrive("C");
+        call(bridge, L"setSavePath", {L"halcyra-close-test"});
+        EXPECT_EQ(L"0", call(bridge, L"download", {toWideAscii(server.url("/pkg/slow.zip"))}));
+        runningAtClose = call(bridge, L"getDownloadingFilenames");
+        d.clickElement(L"ButtonCancel");
+    });
+    runMainWindow(dlg);
+    fw::setMessageBoxRecorder(nullptr);
+    EXPECT_EQ(L"slow.zip|", runningAtClose);
+    EXPECT_TRUE(messages.empty()) << messages.size();
+    runMainWindow(dlg);
+    // Nothing of the download runs on once the launcher has passed its end.
+    EXPECT_EQ(L"", call(dlg.launcher().bridge(), L"getDownloadingFilenames"));
+    testing_support::removeTree("C:\\halcyra-close-test");
 }
 
 TEST(MainWindow, TrayAndMenuCommandsShowTheHiddenWindowMaximised) {
