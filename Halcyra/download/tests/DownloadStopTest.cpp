@@ -66,35 +66,31 @@ TEST_F(DownloadTest, ClearDownloadReturnsPromptlyWhateverTheWorkerWaitsFor)
 
 TEST_F(DownloadTest, StoppedTransferCostsTheServerLittleMoreThanWasWritten)
 {
-    const std::uint64_t size = 96ull << 20;
+    // Fast enough that a request closed in the middle would be read to its end meanwhile.
+    const std::uint64_t size = 512ull << 20;
     HttpReply big;
     big.generatedLength = size;
     big.etag = "\"big\"";
-    // Paced, so that the stop comes while the body flows.
-    big.trickleBytes = 256 * 1024;
-    big.trickleDelayMs = 5;
     server.setReply("/big.bin", big);
     ASSERT_EQ(0, downloads.download(server.url("/big.bin")));
     ASSERT_TRUE(waitForReceived("big.bin", 3 << 20, 60000));
     EXPECT_LT(timedClear(downloads), kStopBoundMs);
     const std::uint64_t written = readResumeRecord(dl("big.bintd")).received;
     ASSERT_GE(written, 3u << 20);
-    Sleep(1000);  // whatever a closed request still reads would arrive by now
-    const std::uint64_t sentAtStop = server.bytesSent("/big.bin");
-    EXPECT_LT(sentAtStop, written + (16u << 20)) << "written " << written;
+    ASSERT_LT(written, size);
+    Sleep(2000);  // whatever a closed request still reads would arrive by now
+    // At most the rest of the range being read, and what the sockets held.
+    const std::uint64_t kRangeAndBuffers = 40u << 20;
+    EXPECT_LT(server.bytesSent("/big.bin"), written + kRangeAndBuffers) << "written " << written;
 
     // The resume asks for the rest only.
-    big.trickleBytes = 0;
-    server.setReply("/big.bin", big);
     ASSERT_EQ(0, downloads.download(server.url("/big.bin")));
     ASSERT_TRUE(waitForIdle());
     const auto requests = server.requests("/big.bin");
-    EXPECT_TRUE(requests.size() >= 2 && requests[requests.size() - 1].range.rfind("bytes=", 0) == 0);
-    EXPECT_LT(server.bytesSent("/big.bin"), size + (16u << 20));
-    const std::string file = readBytes(dl("big.bin"));
-    ASSERT_EQ(size, file.size());
-    std::string expected(static_cast<std::size_t>(size), '\0');
-    big.bodyBytes(0, &expected[0], expected.size());
-    EXPECT_TRUE(sameBytes(expected, file));
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_LT(server.bytesSent("/big.bin"), size + kRangeAndBuffers);
+    std::uint64_t fileDigest = 0, bodyDigest = 0;
+    EXPECT_TRUE(sameAsBody(dl("big.bin"), big, fileDigest, bodyDigest));
+    DeleteFileA(dl("big.bin").c_str());
     EXPECT_TRUE(messages().empty());
 }

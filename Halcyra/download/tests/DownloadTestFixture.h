@@ -4,6 +4,7 @@
 #include "Halcyra/download/DownloadManager.h"
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
@@ -20,6 +21,49 @@
 
 using testing_support::readBytes;
 using testing_support::writeBytes;
+
+// FNV-1a: a digest of files too large to hold in memory.
+class FileDigest {
+public:
+    void add(const char* data, std::size_t size)
+    {
+        for (std::size_t i = 0; i < size; ++i) {
+            m_value ^= static_cast<unsigned char>(data[i]);
+            m_value *= 0x100000001B3ull;
+        }
+    }
+    std::uint64_t value() const { return m_value; }
+
+private:
+    std::uint64_t m_value = 0xCBF29CE484222325ull;
+};
+
+// The digests of a file and of a reply's body, taken piece by piece; true when the two
+// are equal and as long as each other.
+inline bool sameAsBody(const std::string& path, const HttpReply& body, std::uint64_t& fileDigest,
+                std::uint64_t& bodyDigest)
+{
+    fw::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) return false;
+    const std::size_t pieceBytes = 4u << 20;
+    std::vector<char> fromFile(pieceBytes), fromBody(pieceBytes);
+    FileDigest ofFile, ofBody;
+    std::uint64_t offset = 0;
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.get(), fromFile.data(), static_cast<DWORD>(pieceBytes), &got, nullptr)) return false;
+        if (got == 0) break;
+        if (offset + got > body.bodySize()) return false;
+        body.bodyBytes(offset, fromBody.data(), got);
+        ofFile.add(fromFile.data(), got);
+        ofBody.add(fromBody.data(), got);
+        offset += got;
+    }
+    fileDigest = ofFile.value();
+    bodyDigest = ofBody.value();
+    return offset == body.bodySize() && fileDigest == bodyDigest;
+}
 
 class DownloadTest : public ::testing::Test {
 protected:

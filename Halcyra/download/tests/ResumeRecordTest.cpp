@@ -43,6 +43,13 @@ TEST(ResumeRecord, EightBytesBelowFourGibibytesAndExtendedAboveOrWithAValidator)
     EXPECT_EQ('E', read.validatorKind);
     EXPECT_EQ("\"abc\"", read.validator);
 
+    // Without a validator, still all 64 bits.
+    large.validatorKind = 0;
+    large.validator.clear();
+    ASSERT_TRUE(writeResumeRecord(path, large));
+    EXPECT_EQ(littleEndian(1u << 20, 5) + littleEndian(1, 1), testing_support::readBytes(path));
+    EXPECT_EQ(large.received, readResumeRecord(path).received);
+
     // Rewritten shorter, nothing of the longer form stays behind.
     ASSERT_TRUE(writeResumeRecord(path, small));
     EXPECT_EQ(8u, testing_support::readBytes(path).size());
