@@ -135,6 +135,22 @@ std::shared_ptr<const std::string> HttpReply::makeBody(std::size_t size, unsigne
     return body;
 }
 
+HttpReply HttpReply::answeringAfter(unsigned delayMs)
+{
+    HttpReply reply;
+    reply.body = makeBody(4096);
+    reply.answerDelayMs = delayMs;
+    return reply;
+}
+
+HttpReply HttpReply::neverAnswering()
+{
+    HttpReply reply;
+    reply.body = makeBody(4096);
+    reply.neverAnswer = true;
+    return reply;
+}
+
 void HttpReply::bodyBytes(std::uint64_t offset, char* out, std::size_t size) const
 {
     if (generatedLength == 0) {

@@ -71,6 +71,9 @@ struct HttpReply {
     // Bytes 0..size-1 of a fixed pseudo-random sequence: distinct at every offset that
     // matters, so a resumed file that is off by some bytes never compares equal.
     static std::shared_ptr<const std::string> makeBody(std::size_t size, unsigned seed = 1);
+    // A small body whose head comes after delayMs; or never, the request read and held.
+    static HttpReply answeringAfter(unsigned delayMs);
+    static HttpReply neverAnswering();
     // Bytes offset..offset+size-1 of this reply's body.
     void bodyBytes(std::uint64_t offset, char* out, std::size_t size) const;
     std::uint64_t bodySize() const { return generatedLength != 0 ? generatedLength : body->size(); }

@@ -156,3 +156,29 @@ TEST_F(DownloadBridge, PageUnpacksAnArchiveUnderPathsWithSpacesAndHearsOfADamage
     EXPECT_EQ("top level\n", testing_support::readBytes("D:/Orbelune/My Scenes/top.txt"));
     DeleteFileA(extractor.c_str());
 }
+
+TEST_F(DownloadBridge, ClearDownloadAndClosingReturnPromptlyWhileServersKeepSilent) {
+    // One server accepts and never answers, the other answers after 8 s.
+    server.setReply("/never.bin", HttpReply::neverAnswering());
+    server.setReply("/late.bin", HttpReply::answeringAfter(8000));
+
+    ASSERT_TRUE(run(
+        L"external.setSavePath('dl');\n"
+        L"show(external.download('" + wide(server.url("/never.bin")) + L"'));\n"
+        L"show(external.download('" + wide(server.url("/late.bin")) + L"'));\n"
+        L"sleep(500);\n"
+        L"var start = new Date().getTime();\n"
+        L"external.clearDownload();\n"
+        L"show(new Date().getTime() - start < 2000);\n"
+        L"show(external.getDownloadingFilenames() === '');\n"
+        L"show(external.download('" + wide(server.url("/late.bin")) + L"'));\n"));
+    const std::vector<std::wstring> expected = {L"0", L"0", L"true", L"true", L"0"};
+    EXPECT_EQ(host.logLines(), expected);
+
+    // The launcher closes while the last download still waits for its answer.
+    Sleep(500);
+    const DWORD before = GetTickCount();
+    launcher.stopAllWork();
+    EXPECT_LT(GetTickCount() - before, 2000u);
+    EXPECT_EQ(0, messages);
+}

@@ -20,9 +20,8 @@ DWORD timedClear(DownloadManager& downloads)
 
 TEST_F(DownloadTest, AnswerAfterEightSecondsStillGetsItsFile)
 {
-    HttpReply slow;
+    HttpReply slow = HttpReply::answeringAfter(8000);
     slow.body = HttpReply::makeBody(200 * 1024, 31);
-    slow.answerDelayMs = 8000;
     server.setReply("/slow.bin", slow);
     ASSERT_EQ(0, downloads.download(server.url("/slow.bin")));
     ASSERT_TRUE(waitForIdle(30000));
@@ -33,14 +32,8 @@ TEST_F(DownloadTest, AnswerAfterEightSecondsStillGetsItsFile)
 
 TEST_F(DownloadTest, ClearDownloadReturnsPromptlyWhateverTheWorkerWaitsFor)
 {
-    HttpReply silent;
-    silent.body = HttpReply::makeBody(4096);
-    silent.neverAnswer = true;
-    server.setReply("/never.bin", silent);
-    HttpReply slow;
-    slow.body = HttpReply::makeBody(4096);
-    slow.answerDelayMs = 8000;
-    server.setReply("/late.bin", slow);
+    server.setReply("/never.bin", HttpReply::neverAnswering());
+    server.setReply("/late.bin", HttpReply::answeringAfter(8000));
     HttpReply stalled;
     stalled.body = HttpReply::makeBody(300 * 1024);
     stalled.stallAfter = 1000;
