@@ -6,6 +6,7 @@
 #include "TestDialogs.h"
 #include "framework/Dispatch.h"
 #include "framework/Variant.h"
+#include "tests/support/BrowserHost.h"
 
 namespace {
 
@@ -34,15 +35,7 @@ private:
     std::function<void(TestHtmlDialog&)> m_step;
 };
 
-// The host UI handler the control sees, reached through its client site.
-fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
-    fw::ComPtr<IOleObject> object;
-    fw::ComPtr<IOleClientSite> site;
-    if (!browser || FAILED(browser->QueryInterface(IID_IOleObject, object.putVoid())) ||
-        FAILED(object->GetClientSite(site.put())) || !site)
-        return nullptr;
-    return site.query<IDocHostUIHandler>();
-}
+using testing_support::hostHandlerOf;
 
 }  // namespace
 

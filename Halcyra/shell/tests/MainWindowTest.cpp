@@ -6,14 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <mshtmhst.h>
-
 #include <fstream>
 #include <functional>
 
 #include "framework/Bstr.h"
 #include "framework/Dispatch.h"
 #include "framework/MessageBox.h"
+#include "tests/support/BrowserHost.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -67,15 +66,7 @@ private:
     char m_old[MAX_PATH] = {};
 };
 
-// The host UI handler the browser control asks for window.external.
-fw::ComPtr<IDocHostUIHandler> hostHandlerOf(IWebBrowser2* browser) {
-    fw::ComPtr<IOleObject> object;
-    fw::ComPtr<IOleClientSite> site;
-    if (!browser || FAILED(browser->QueryInterface(IID_IOleObject, object.putVoid())) ||
-        FAILED(object->GetClientSite(site.put())) || !site)
-        return nullptr;
-    return site.query<IDocHostUIHandler>();
-}
+using testing_support::hostHandlerOf;
 
 // A bridge method called by name as page script calls it: its result as text, or what
 // failed.
