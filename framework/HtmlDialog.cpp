@@ -194,7 +194,11 @@ public:
     HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override {
         if (!external) return E_POINTER;
         *external = nullptr;
-        if (!m_owner || !m_owner->m_external || !m_owner->CanAccessExternal()) return S_FALSE;
+        try {
+            if (!m_owner || !m_owner->m_external || !m_owner->CanAccessExternal()) return S_FALSE;
+        } catch (...) {
+            return S_FALSE;
+        }
         *external = static_cast<IDispatch*>(m_owner->m_externalGate.get());
         (*external)->AddRef();
         return S_OK;

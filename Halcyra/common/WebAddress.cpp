@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
-#include <cwctype>
+bool isAsciiHexDigit(wchar_t c) {
+    return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
+}
 
 namespace {
 
@@ -21,7 +23,7 @@ bool isNumber(const std::wstring& label) {
     if (label.empty()) return false;
     size_t start = label.size() > 2 && label[0] == L'0' && (label[1] == L'x' || label[1] == L'X') ? 2 : 0;
     for (size_t i = start; i < label.size(); ++i)
-        if (!(start == 2 ? std::iswxdigit(label[i]) : isAsciiDigit(label[i]))) return false;
+        if (!(start == 2 ? isAsciiHexDigit(label[i]) : isAsciiDigit(label[i]))) return false;
     return true;
 }
 
@@ -79,7 +81,7 @@ std::wstring canonicalHost(const std::wstring& host) {
     if (host[0] == L'[') {
         if (host.back() != L']' || host.size() < 3) return std::wstring();
         for (size_t i = 1; i + 1 < host.size(); ++i)
-            if (!std::iswxdigit(host[i]) && host[i] != L':' && host[i] != L'.') return std::wstring();
+            if (!isAsciiHexDigit(host[i]) && host[i] != L':' && host[i] != L'.') return std::wstring();
         return asciiLower(host);
     }
     std::wstring name = host;

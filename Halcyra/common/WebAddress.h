@@ -19,6 +19,8 @@ bool parseWebAddress(const std::wstring& text, WebAddress& address);
 // The host as compared: ASCII (IDNA) form in lower case, one trailing dot dropped;
 // empty when it is no valid host name. IPv6 literals keep their brackets.
 std::wstring canonicalHost(const std::wstring& host);
+// Whether the character is an ASCII hex digit (0-9, a-f, A-F).
+bool isAsciiHexDigit(wchar_t c);
 // Whether a canonical host is an IP address (its last label is a number, or it is an
 // IPv6 literal) rather than a domain name.
 bool isIpAddress(const std::wstring& canonical);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "Halcyra/common/WebAddress.h"
 
 namespace {
@@ -17,8 +19,8 @@ bool isWeb(const WebAddress& address) {
 std::wstring percentDecoded(const std::wstring& text) {
     std::wstring decoded;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'%' && i + 2 < text.size() && iswxdigit(text[i + 1]) && iswxdigit(text[i + 2])) {
-            decoded += static_cast<wchar_t>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        if (text[i] == L'%' && i + 2 < text.size() && isAsciiHexDigit(text[i + 1]) && isAsciiHexDigit(text[i + 2])) {
+            decoded += static_cast<wchar_t>(std::wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
             i += 2;
         } else {
             decoded += text[i];

@@ -112,6 +112,7 @@ TEST(PageTrust, TheLaunchersOwnPagesOnly) {
         {L"res://C:\\halcyra\\Launcher.exe/start.css", true},
         {L"RES://c:\\HALCYRA\\launcher.EXE/start.html", true},
         {L"res://C:\\halcyra\\Launcher%2Eexe/start.html", true},
+        {L"res://C:\\halcyra\\Launcher%\uFF12\uFF25exe/start.html", false},
         {L"res://C:\\halcyra\\Launcher.exe", false},
         {L"res://C:\\halcyra\\Launcher.exe/", false},
         {L"res://C:\\halcyra\\Launcher.exe.mui/start.html", false},
