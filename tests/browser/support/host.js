@@ -74,13 +74,19 @@ async function startDemoServer(bin, { rate = 1024 } = {}) {
 
 // The page host in a fresh prefix named NAME. options: engine (the engine stand-in
 // installed on D: beforehand), sizedDrives (D: and E: as tmpfs of distinct sizes where
-// this machine can mount them), page (--page DIR|URL), answer (message boxes).
-async function startPageHost(bin, demo, name, { engine = false, sizedDrives = false, page, answer = "ok" } = {}) {
+// this machine can mount them), page (--page DIR|URL as the host sees it), pageDir (a
+// directory of this machine, shown to the host as C:\page and served), answer (message
+// boxes; null shows them), onLine (called with each line the host prints).
+async function startPageHost(bin, demo, name,
+    { engine = false, sizedDrives = false, page, pageDir, answer = "ok", onLine = () => {} } = {}) {
     const prepare = [path.join(root, "tests/scenarios/run-scenario"), "--prepare", demo.work];
     if (engine) prepare.push("--engine");
     if (sizedDrives) prepare.push("--sized-drives");
-    const args = [path.join(bin, "PageRunner.exe"), "--serve", "0", "--answer", answer];
-    if (page) args.push("--page", page);
+    if (pageDir) prepare.push("--page-dir", path.resolve(pageDir));
+    const args = [path.join(bin, "PageRunner.exe"), "--serve", "0"];
+    if (answer) args.push("--answer", answer);
+    if (pageDir) args.push("--page", "C:\\page");
+    else if (page) args.push("--page", page);
     const prefix = path.join(path.dirname(path.dirname(bin)), "wine", `${path.basename(path.dirname(bin))}-${name}`);
     const env = { ...process.env, HALCYRA_WINE_NAME: name, HALCYRA_WINE_PREPARE: prepare.join(" ") };
     const child = spawn(path.join(root, "cmake/wine-run"), args, { env, detached: true, stdio: ["ignore", "pipe", "pipe"] });
@@ -94,6 +100,7 @@ async function startPageHost(bin, demo, name, { engine = false, sizedDrives = fa
             const parts = pending.split(/\r?\n/);
             pending = parts.pop();
             lines.push(...parts);
+            parts.forEach(onLine);
         });
     };
     collect(child.stdout);
@@ -112,6 +119,9 @@ async function startPageHost(bin, demo, name, { engine = false, sizedDrives = fa
         port: parseInt(address.split(":")[2], 10),
         prefix,
         output: () => lines.slice(),
+        // Resolves with the exit status once the host has ended.
+        closed: exited,
+        running: () => exitCode === null,
         // The Linux path of a file on drive LETTER of the prefix.
         file(letter, ...parts) {
             const drive = fs.realpathSync(path.join(prefix, "dosdevices", letter.toLowerCase() + ":"));
