@@ -92,17 +92,14 @@ HttpResponse PageHost::handle(const HttpRequest& request) {
     std::string refusal = bridge_endpoint::hostRefusal(request, m_port);
     if (!refusal.empty()) return refuse(request, refusal);
     if (startsWith(request.path(), kHostPrefix)) return endpoint(request);
-    if (request.method != "GET" && request.method != "HEAD")
-        return HttpResponse::text(405, "the page's files are read with GET");
+    if (request.method != "GET") return HttpResponse::text(405, "the page's files are read with GET");
     return pageFile(request);
 }
 
 HttpResponse PageHost::pageFile(const HttpRequest& request) {
     std::string path;
     if (!decodePagePath(request.target, path)) return HttpResponse::text(400, "no such path");
-    size_t question = request.target.find('?');
-    HttpResponse response =
-        m_pages->get(path, question == std::string::npos ? std::string() : request.target.substr(question));
+    HttpResponse response = m_pages->get(path, request.target);
     // Browsers ask for an icon on their own; the page's own missing files are worth a line.
     if (response.status == 404 && path != "/favicon.ico") m_err(L"page host: not found: " + utf8::toWide(path));
     if (response.status == 200 && isHtml(response)) {
@@ -112,7 +109,6 @@ HttpResponse PageHost::pageFile(const HttpRequest& request) {
         response.body = withTag(response.body, std::string("<script src=\"") + kScriptPath + "\" data-secret=\"" +
                                                    m_secret + "\" data-methods=\"" + names + "\"></script>");
     }
-    if (request.method == "HEAD") response.body.clear();
     return response;
 }
 

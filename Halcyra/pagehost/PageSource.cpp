@@ -110,10 +110,11 @@ public:
         m_root = m_base.substr(0, m_base.find(L'/', m_base.find(L"://") + 3));
     }
 
-    HttpResponse get(const std::string& path, const std::string& query) override {
+    HttpResponse get(const std::string& path, const std::string& target) override {
         // "/" is the page itself; other paths as the page's own links resolve them.
-        std::wstring url = path == "/" ? m_base : m_root + utf8::toWide(path);
-        url += utf8::toWide(query);
+        size_t query = target.find('?');
+        std::wstring url = path == "/" ? m_base + (query == std::string::npos ? L"" : utf8::toWide(target.substr(query)))
+                                       : m_root + utf8::toWide(target);
         // Never signalled: a page request waits for its answer, within the fetch's limits.
         fw::UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         HttpFetch fetch(url, HttpRange());
