@@ -272,22 +272,26 @@ void HttpTestServer::acceptLoop()
         if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
         WSANETWORKEVENTS happened;
         if (WSAEnumNetworkEvents(m_listener, m_acceptReady, &happened) != 0) return;
-        const SOCKET client = accept(m_listener, nullptr, nullptr);
-        if (client == INVALID_SOCKET) {
-            if (WSAGetLastError() == WSAEWOULDBLOCK) continue;  // the caller gave up already
-            return;
+        // Every connection that waits, not only the one that signalled: connections that
+        // arrive together may be announced once.
+        for (;;) {
+            const SOCKET client = accept(m_listener, nullptr, nullptr);
+            if (client == INVALID_SOCKET) {
+                if (WSAGetLastError() == WSAEWOULDBLOCK) break;  // none left waiting
+                return;
+            }
+            // An accepted socket inherits the listener's event selection and with it
+            // non-blocking mode; the connection's thread wants plain blocking calls.
+            u_long blocking = 0;
+            if (WSAEventSelect(client, nullptr, 0) != 0 || ioctlsocket(client, FIONBIO, &blocking) != 0) {
+                closesocket(client);
+                continue;
+            }
+            std::lock_guard<std::mutex> guard(m_lock);
+            m_clients.push_back(client);
+            ++m_active;
+            m_workers.emplace_back([this, client] { serve(client); });
         }
-        // An accepted socket inherits the listener's event selection and with it
-        // non-blocking mode; the connection's thread wants plain blocking calls.
-        u_long blocking = 0;
-        if (WSAEventSelect(client, nullptr, 0) != 0 || ioctlsocket(client, FIONBIO, &blocking) != 0) {
-            closesocket(client);
-            continue;
-        }
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_clients.push_back(client);
-        ++m_active;
-        m_workers.emplace_back([this, client] { serve(client); });
     }
 }
 
