@@ -131,6 +131,7 @@ struct HttpFetch::State {
     bool abandoned = false;
     HttpAnswer answer;
     std::deque<std::vector<char>> pieces;
+    std::vector<std::vector<char>> spare;  // pieces the worker has written, for reuse
 
     void publish() { SetEvent(changed); }
     void fail()
@@ -255,7 +256,16 @@ void HttpFetch::State::readBody(HINTERNET request)
             return;
         }
         const bool flowing = available >= kFlowingThreshold;
-        std::vector<char> piece(flowing ? pieceBytes : available);
+        std::vector<char> piece;
+        {
+            // Buffers go round between the two threads rather than being made anew.
+            std::lock_guard<std::mutex> guard(lock);
+            if (!spare.empty()) {
+                piece = std::move(spare.back());
+                spare.pop_back();
+            }
+        }
+        piece.resize(flowing ? pieceBytes : available);
         const DWORD started = GetTickCount();
         DWORD got = 0;
         if (!piece.empty() && !InternetReadFile(request, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
@@ -351,6 +361,7 @@ HttpFetch::Result HttpFetch::read(HANDLE stopEvent, DWORD timeoutMs, std::vector
         {
             std::lock_guard<std::mutex> guard(m_state->lock);
             if (!m_state->pieces.empty()) {
+                if (piece.capacity() != 0) m_state->spare.push_back(std::move(piece));
                 piece = std::move(m_state->pieces.front());
                 m_state->pieces.pop_front();
                 SetEvent(m_state->space);
