@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <utility>
 
 #include "framework/UniqueHandle.h"
 
@@ -23,60 +24,50 @@ bool setAttributes(HANDLE entry, DWORD attributes) {
     return SetFileInformationByHandle(entry, FileBasicInfo, &basic, sizeof basic) != FALSE;
 }
 
-bool sameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
-                                TRUE) == CSTR_EQUAL;
-}
-
-// A path component without the dots and spaces it ends with.
-std::wstring withoutTrailingDots(const std::wstring& component) {
-    const size_t last = component.find_last_not_of(L". ");
-    return last == std::wstring::npos ? std::wstring() : component.substr(0, last + 1);
-}
-
-// Wine reports names without the dots (and, last in the path, the spaces) they end with.
-// A component that differs by those alone can only be a sibling in the same directory,
-// never a place outside the tree.
-bool isListedEntry(const std::wstring& reported, const std::wstring& listed) {
-    if (sameText(reported, listed)) return true;
-    size_t r = 0;
-    size_t l = 0;
-    while (r < reported.size() && l < listed.size()) {
-        const size_t rEnd = std::min(reported.find(L'\\', r), reported.size());
-        const size_t lEnd = std::min(listed.find(L'\\', l), listed.size());
-        const std::wstring rPart = reported.substr(r, rEnd - r);
-        const std::wstring lPart = listed.substr(l, lEnd - l);
-        if (!sameText(rPart, lPart) && (rPart.empty() || !sameText(withoutTrailingDots(rPart), withoutTrailingDots(lPart))))
-            return false;
-        r = rEnd + 1;
-        l = lEnd + 1;
-    }
-    return r >= reported.size() && l >= listed.size();
+// A name without the dots and spaces it ends with.
+std::wstring withoutTrailingDots(const std::wstring& name) {
+    const size_t last = name.find_last_not_of(L". ");
+    return last == std::wstring::npos ? std::wstring() : name.substr(0, last + 1);
 }
 
 bool isGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+const DWORD kEntryFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+
+// True when nothing goes by the name any more. Wine neither opens nor lists a Linux link
+// whose target is gone; an exclusive creation, which fails on a name that is taken, tells
+// such a link from nothing. What it makes goes again when its handle closes.
+bool isNameFree(const std::wstring& longPath) {
+    fw::UniqueHandle probe(CreateFileW(longPath.c_str(), DELETE, 0, nullptr, CREATE_NEW,
+                                       FILE_FLAG_DELETE_ON_CLOSE | kEntryFlags, nullptr));
+    return probe || GetLastError() == ERROR_PATH_NOT_FOUND;
+}
 
 }  // namespace
 
 bool EntryRemover::remove(const std::wstring& longPath) {
     if (longPath.size() <= kVolumePartLength) return false;
-    fw::UniqueHandle entry(CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!entry) return isGone(GetLastError());
+    fw::UniqueHandle entry(CreateFileW(longPath.c_str(), DELETE | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                       OPEN_EXISTING, kEntryFlags, nullptr));
+    if (!entry) return isGone(GetLastError()) && isNameFree(longPath);
 
     // The entry must be the one that was listed, on the volume that was listed.
     BY_HANDLE_FILE_INFORMATION info;
     if (!GetFileInformationByHandle(entry.get(), &info)) return false;
     DWORD serial = 0;
     if (!volumeSerial(longPath[4], serial) || info.dwVolumeSerialNumber != serial) return false;
-    if (!isListedEntry(pathOnVolume(entry.get()), longPath.substr(kVolumePartLength))) return false;
+    if (pathOnVolume(entry.get()) != longPath.substr(kVolumePartLength) || passesLookAlike(longPath)) return false;
 
     if (markForDeletion(entry.get())) return true;
     if (GetLastError() != ERROR_ACCESS_DENIED || !(info.dwFileAttributes & FILE_ATTRIBUTE_READONLY)) return false;
-    if (!setAttributes(entry.get(), info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) return false;
-    if (markForDeletion(entry.get())) return true;
-    setAttributes(entry.get(), info.dwFileAttributes);
+    // Only a read-only entry needs the right to write attributes: the same entry, opened
+    // again through its handle.
+    fw::UniqueHandle writable(
+        ReOpenFile(entry.get(), DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, kEntryFlags));
+    if (!writable || !setAttributes(writable.get(), info.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY)) return false;
+    if (markForDeletion(writable.get())) return true;
+    setAttributes(writable.get(), info.dwFileAttributes);
     return false;
 }
 
@@ -103,4 +94,29 @@ std::wstring EntryRemover::pathOnVolume(HANDLE entry) {
     if (!GetFileInformationByHandleEx(entry, FileNameInfo, info, static_cast<DWORD>(m_nameBuffer.size())))
         return std::wstring();
     return std::wstring(info->FileName, info->FileNameLength / sizeof(wchar_t));
+}
+
+bool EntryRemover::passesLookAlike(const std::wstring& longPath) {
+    for (size_t start = kVolumePartLength + 1; start < longPath.size();) {
+        const size_t end = std::min(longPath.find(L'\\', start), longPath.size());
+        const std::wstring directory = longPath.substr(0, start - 1);
+        auto known = m_lookAlikes.find(directory);
+        if (known == m_lookAlikes.end()) {
+            std::unordered_set<std::wstring> trimmed;
+            WIN32_FIND_DATAW found;
+            fw::UniqueFindHandle search(FindFirstFileExW((directory + L"\\*").c_str(), FindExInfoBasic, &found,
+                                                         FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+            // A directory that cannot be searched cannot be vouched for.
+            if (!search) return true;
+            do {
+                const std::wstring name = found.cFileName;
+                const std::wstring shorter = withoutTrailingDots(name);
+                if (!shorter.empty() && shorter != name) trimmed.insert(shorter);
+            } while (FindNextFileW(search.get(), &found));
+            known = m_lookAlikes.emplace(directory, std::move(trimmed)).first;
+        }
+        if (known->second.count(longPath.substr(start, end - start))) return true;
+        start = end + 1;
+    }
+    return false;
 }

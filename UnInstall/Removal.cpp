@@ -95,14 +95,16 @@ PathList removeListed(const TreeListing& listing) {
 PathList removeAll(const std::wstring& systemRoot) {
     if (!isLongDrivePath(systemRoot)) return PathList();
 
+    const std::wstring root = storedPathOf(systemRoot);
     TreeListing listing;
-    listTree(systemRoot, std::wstring(), listing);
-    listing.directories.push_back(systemRoot);
+    listTree(root, std::wstring(), listing);
+    listing.directories.push_back(root);
 
-    // Read after listing and before deleting: the record is in the file list itself. On
-    // the system drive the data root is the system-drive root, listed already.
-    const std::wstring dataRoot = dataRootFromRecord(systemRoot);
-    if (!dataRoot.empty() && CompareStringOrdinal(dataRoot.c_str(), -1, systemRoot.c_str(), -1, TRUE) != CSTR_EQUAL) {
+    // Read after listing and before deleting: the record is in the file list itself. A root
+    // that is a link is not entered, not even for the record. On the system drive the data
+    // root is the system-drive root, listed already.
+    const std::wstring dataRoot = isPlainDirectory(root) ? storedPathOf(dataRootFromRecord(root)) : std::wstring();
+    if (!dataRoot.empty() && CompareStringOrdinal(dataRoot.c_str(), -1, root.c_str(), -1, TRUE) != CSTR_EQUAL) {
         listTree(dataRoot, std::wstring(), listing);
         listing.directories.push_back(dataRoot);
     }
@@ -114,9 +116,10 @@ PathList removeAll() { return removeAll(systemDriveRoot()); }
 PathList removeApplicationOnly(const std::wstring& systemRoot) {
     if (!isLongDrivePath(systemRoot)) return PathList();
 
+    const std::wstring root = storedPathOf(systemRoot);
     TreeListing listing;
-    listTree(systemRoot, kDriveRecord, listing);
-    listing.directories.push_back(systemRoot);
+    listTree(root, kDriveRecord, listing);
+    listing.directories.push_back(root);
     return removeListed(listing);
 }
 

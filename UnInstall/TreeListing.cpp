@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -99,16 +100,38 @@ std::wstring longPathOf(const std::wstring& path) {
     return result;
 }
 
+std::wstring storedPathOf(const std::wstring& longPath) {
+    if (longPath.compare(0, kLongPrefixLength, kLongPrefix) != 0 || longPath.size() <= kLongPrefixLength + 2)
+        return longPath;
+    std::wstring stored = longPath.substr(0, kLongPrefixLength + 2);  // "\\?\C:"
+    for (size_t start = stored.size() + 1; start <= longPath.size();) {
+        const size_t end = std::min(longPath.find(L'\\', start), longPath.size());
+        const std::wstring name = longPath.substr(start, end - start);
+        WIN32_FIND_DATAW found;
+        // A pattern would find other names: only a plain name is looked up.
+        fw::UniqueFindHandle search(name.find_first_of(L"*?") == std::wstring::npos
+                                        ? FindFirstFileExW((stored + L'\\' + name).c_str(), FindExInfoBasic, &found,
+                                                           FindExSearchNameMatch, nullptr, 0)
+                                        : INVALID_HANDLE_VALUE);
+        stored += L'\\';
+        stored += search ? std::wstring(found.cFileName) : name;
+        start = end + 1;
+    }
+    return stored;
+}
+
+bool isPlainDirectory(const std::wstring& longPath) {
+    const DWORD attributes = GetFileAttributesW(longPath.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) && !isLink(attributes);
+}
+
 std::wstring displayPathOf(const std::wstring& longPath) {
     if (longPath.compare(0, kLongPrefixLength, kLongPrefix) == 0) return longPath.substr(kLongPrefixLength);
     return longPath;
 }
 
 void listTree(const std::wstring& directory, const std::wstring& exclusion, TreeListing& listing) {
-    if (directory.empty()) return;
     // A root that is a link is removed as the link; what it points at is not listed.
-    const DWORD attributes = GetFileAttributesW(directory.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || isLink(attributes) || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return;
+    if (directory.empty() || !isPlainDirectory(directory)) return;
     listEntries(directory, exclusion, listing);
 }

@@ -21,6 +21,14 @@ struct TreeListing {
 // file functions.
 std::wstring longPathOf(const std::wstring& path);
 
+// The long path with every name as the file system stores it ("\\?\C:\ORBELUNE" when that is
+// the folder "\\?\C:\Orbelune" finds); a name that is not found is kept as given. Entries are
+// later compared with what their handles say, letter case included.
+std::wstring storedPathOf(const std::wstring& longPath);
+
+// True for a directory that is no link (reparse point).
+bool isPlainDirectory(const std::wstring& longPath);
+
 // The path as the user knows it: the long-form prefix dropped.
 std::wstring displayPathOf(const std::wstring& longPath);
 

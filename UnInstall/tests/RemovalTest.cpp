@@ -5,7 +5,8 @@
 
 #include "UnInstall/tests/CodePageProcess.h"
 #include "UnInstall/tests/TreeFiles.h"
-#include "tests/support/DriveFixture.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +22,12 @@ namespace fs = std::filesystem;
 using testing_support::makeLinuxLink;
 using testing_support::removeLinuxLink;
 using uninstall_test::contents;
+using uninstall_test::entriesBelow;
 using uninstall_test::eraseTree;
+using uninstall_test::longForm;
 using uninstall_test::makeInstallation;
-using uninstall_test::mapDrive;
+using uninstall_test::nameIsFree;
+using uninstall_test::renameFromLinux;
 using uninstall_test::snapshotDrives;
 using uninstall_test::writeFile;
 
@@ -41,6 +45,14 @@ long indexOf(const PathList& list, const std::wstring& path) {
 PathList sorted(PathList list) {
     std::sort(list.begin(), list.end());
     return list;
+}
+
+// The links of the list that are still there, by whatever they lead to.
+PathList linksLeft(const PathList& links) {
+    PathList left;
+    for (const std::wstring& link : links)
+        if (!nameIsFree(link)) left.push_back(link);
+    return sorted(left);
 }
 
 class Listing : public ::testing::Test {
@@ -103,11 +115,11 @@ TEST_F(Listing, MissingAndUnsearchableDirectoriesContributeNoEntries) {
     writeFile(m_root + "locked/hidden.txt");
     writeFile(m_root + "open.txt");
     // A handle that shares nothing keeps every other opener, the search included, out.
-    HANDLE lock = CreateFileA((m_root + "locked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+    fw::UniqueHandle lock(CreateFileA((m_root + "locked").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(lock);
     listTree(m_long, L"", m_listing);
-    CloseHandle(lock);
+    lock.reset();
 
     EXPECT_EQ(m_listing.files, PathList{m_long + L"\\open.txt"});
     EXPECT_EQ(m_listing.directories, PathList{m_long + L"\\locked"});
@@ -153,22 +165,12 @@ protected:
     void TearDown() override {
         eraseTree(kSystemRoot);
         eraseTree("C:/elsewhere");
-        if (m_dataDriveMapped) {
-            m_drives.unmap('E');
-            // Wine keeps what it knew of the drives for the rest of the second: a directory
-            // made meanwhile on the inode of the drive's old root would pass for that drive.
-            Sleep(1100);
-        }
     }
 
-    void mapDataDrive() {
-        m_dataDriveMapped = mapDrive(m_drives, 'E');
-        ASSERT_TRUE(m_dataDriveMapped) << m_drives.error();
-    }
+    void mapDataDrive() { ASSERT_TRUE(m_dataDrive.map()) << m_dataDrive.error(); }
 
 private:
-    testing_support::DriveFixture m_drives;
-    bool m_dataDriveMapped = false;
+    uninstall_test::TestDrive m_dataDrive{'E'};
 };
 
 TEST_F(Removal, FullRemovalRemovesTheSystemRootAndTheRecordedDataRoot) {
@@ -198,13 +200,13 @@ TEST_F(Removal, FullRemovalWithoutRecordRemovesTheSystemRootOnly) {
 TEST_F(Removal, FullRemovalWithTheSystemDriveAsDataDriveIsOnePass) {
     makeInstallation(kSystemRoot, " c\r\n");
     writeFile(kSystemRoot + "Download/held.pak");
-    HANDLE held = CreateFileA((kSystemRoot + "Download/held.pak").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    fw::UniqueHandle held(CreateFileA((kSystemRoot + "Download/held.pak").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
 
     // What stays is named once.
     EXPECT_EQ(removeAll(), PathList{kSystemRootLong + L"\\Download\\held.pak"});
-    CloseHandle(held);
+    held.reset();
 
     EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"Download/", "Download/held.pak"}));
 }
@@ -254,16 +256,118 @@ TEST_F(Removal, ReadOnlyEntriesGoAndWhatIsInUseIsReportedWithoutItsDirectories) 
     ASSERT_TRUE(SetFileAttributesA((kSystemRoot + "Download/readonly.pak").c_str(), FILE_ATTRIBUTE_READONLY));
     SetFileAttributesA((kSystemRoot + "Download/readonly/inner.pak").c_str(), FILE_ATTRIBUTE_READONLY);
     SetFileAttributesA((kSystemRoot + "Download/readonly").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY);
-    HANDLE held = CreateFileA((kSystemRoot + "420/Engine/Binaries/locked.dll").c_str(), GENERIC_READ,
-                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    fw::UniqueHandle held(CreateFileA((kSystemRoot + "420/Engine/Binaries/locked.dll").c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
 
     const PathList stayed = removeAll();
-    CloseHandle(held);
+    held.reset();
 
     EXPECT_EQ(stayed, PathList{kSystemRootLong + L"\\420\\Engine\\Binaries\\locked.dll"});
     EXPECT_EQ(contents(kSystemRoot), (std::vector<std::string>{"420/", "420/Engine/", "420/Engine/Binaries/",
                                                                "420/Engine/Binaries/locked.dll"}));
+}
+
+// Folders beside a root whose names differ from it in letter case or trailing dots alone are
+// other folders, outside the trees.
+const char* const kRootLookAlikes[] = {"orbelune", "Orbelune."};
+
+// What stays below the roots is listed: each entry left is in stayed, or holds one that is.
+void expectEverythingLeftListed(const PathList& stayed, const PathList& roots) {
+    for (const std::wstring& root : roots) {
+        for (const std::wstring& left : entriesBelow(root)) {
+            EXPECT_TRUE(std::any_of(stayed.begin(), stayed.end(),
+                                    [&](const std::wstring& path) {
+                                        return path == left || path.compare(0, left.size() + 1, left + L'\\') == 0;
+                                    }))
+                << left << " stayed unlisted";
+        }
+    }
+}
+
+// A link in the tree where its target sits in the look-alike: the two paths differ in the
+// root's name alone. Wine names a handle's file without trailing dots, so beside a root
+// with a trailing-dot look-alike no entry can be told from its look-alike: all stay, listed.
+TEST_F(Removal, LinksIntoLookAlikesOfTheRootsStayListedAndLeaveTheirTargets) {
+    mapDataDrive();
+    for (const std::string lookAlike : kRootLookAlikes) {
+        SCOPED_TRACE(lookAlike);
+        makeInstallation(kSystemRoot, "E");
+        makeInstallation("E:/Orbelune/", "");
+        std::vector<std::pair<std::string, std::string>> made;
+        PathList links;
+        for (const std::string drive : {"C:/", "E:/"}) {
+            writeFile(drive + "lookalike/in/f.txt");
+            fs::create_directories(drive + "lookalike/in/empty");
+            ASSERT_TRUE(renameFromLinux(drive, "lookalike", lookAlike));
+            fs::create_directories(drive + "Orbelune/in");
+            for (const std::string name : {"f.txt", "empty"}) {
+                ASSERT_TRUE(makeLinuxLink(drive + "Orbelune/in/", "../../" + lookAlike + "/in/" + name, name));
+                made.emplace_back(drive + "Orbelune/in/", name);
+                links.push_back(longForm(drive + "Orbelune/in/" + name));
+            }
+        }
+        const std::vector<std::wstring> outside = snapshotDrives({L"C:\\Orbelune", L"E:\\Orbelune"});
+
+        const PathList stayed = removeAll();
+
+        if (lookAlike == "orbelune") {
+            EXPECT_EQ(sorted(stayed), linksLeft(links));
+        }
+        expectEverythingLeftListed(stayed, {kSystemRootLong, L"\\\\?\\E:\\Orbelune"});
+        for (const auto& [directory, name] : made) removeLinuxLink(directory, name);
+        EXPECT_EQ(snapshotDrives({L"C:\\Orbelune", L"E:\\Orbelune"}), outside);
+        for (const std::string drive : {"C:/", "E:/"}) {
+            eraseTree(drive + "Orbelune");
+            eraseTree(longForm(drive + lookAlike));
+        }
+    }
+}
+
+TEST_F(Removal, RootsThatAreLinksToTheirLookAlikesStayListedAndLeaveThem) {
+    mapDataDrive();
+    for (const std::string drive : {"C:/", "E:/"}) {
+        for (const std::string lookAlike : kRootLookAlikes) {
+            SCOPED_TRACE(drive + lookAlike);
+            if (drive == "E:/") makeInstallation(kSystemRoot, "E");
+            fs::create_directories(drive + "lookalike");
+            ASSERT_TRUE(renameFromLinux(drive, "lookalike", lookAlike));
+            ASSERT_TRUE(makeLinuxLink(drive, lookAlike, "Orbelune"));
+            // Until the link is there, Wine finds "orbelune" by the root's name.
+            ASSERT_TRUE(testing_support::eventually(
+                [&] { return (GetFileAttributesA((drive + "Orbelune").c_str()) & 0x410) == 0x410; }, 10000));
+            const std::vector<std::wstring> outside = snapshotDrives({L"C:\\Orbelune", L"E:\\Orbelune"});
+
+            const PathList stayed = removeAll();
+
+            EXPECT_EQ(stayed, linksLeft({longForm(drive + "Orbelune")}));
+            removeLinuxLink(drive, "Orbelune");
+            EXPECT_EQ(snapshotDrives({L"C:\\Orbelune", L"E:\\Orbelune"}), outside);
+            if (drive == "E:/") {
+                EXPECT_FALSE(fs::exists(kSystemRoot));
+            }
+            eraseTree(longForm(drive + lookAlike));
+        }
+    }
+}
+
+// Links between two folders of the tree: whichever folder goes first, the link in the other
+// one then leads nowhere, and stays all the same.
+TEST_F(Removal, LinksLeftLeadingNowhereAreListed) {
+    makeInstallation(kSystemRoot, "");
+    writeFile(kSystemRoot + "a/t.pak");
+    writeFile(kSystemRoot + "b/t.pak");
+    ASSERT_TRUE(makeLinuxLink(kSystemRoot + "a/", "../b/t.pak", "link.pak"));
+    ASSERT_TRUE(makeLinuxLink(kSystemRoot + "b/", "../a/t.pak", "link.pak"));
+
+    const PathList stayed = removeAll();
+
+    EXPECT_EQ(sorted(stayed), linksLeft({kSystemRootLong + L"\\a\\link.pak", kSystemRootLong + L"\\b\\link.pak"}));
+    // Leading somewhere again, the links can be removed from Linux.
+    writeFile(kSystemRoot + "a/t.pak");
+    writeFile(kSystemRoot + "b/t.pak");
+    removeLinuxLink(kSystemRoot + "a/", "link.pak");
+    removeLinuxLink(kSystemRoot + "b/", "link.pak");
 }
 
 TEST_F(Removal, AFailedSystemFolderQueryRemovesNothing) {
@@ -306,7 +410,8 @@ TEST(StayedMessage, CountsEverythingAndListsTheFirstTenPaths) {
 const std::vector<std::wstring> kLookAlikeNames = {
     L"..\u2216victim",        // set minus, best fit "\" in 1252
     L"\uFF0E\uFF0E\u2216victim",  // full-width full stops
-    L"..\uFF3Cvictim",        // full-width reverse solidus, a trail byte 0x5C in 936
+    L"..\uFF3Cvictim",        // full-width reverse solidus, best fit "\\" in 1252
+    L"..\u4E57victim",        // 81 5C in 936: a trail byte that is "\\" read byte by byte
     L"..\uFE68victim",        // small reverse solidus
     L"..\uFF0Fvictim",        // full-width solidus
     L"..\u2215victim",        // division slash
@@ -316,8 +421,17 @@ const std::vector<std::wstring> kLookAlikeNames = {
     L"trailing space ",
 };
 
+// True when a name on the path ends in a dot or a space.
+bool hasTrimmableName(const std::wstring& path) {
+    for (size_t end = path.find(L'\\'); end != std::wstring::npos; end = path.find(L'\\', end + 1))
+        if (end > 0 && (path[end - 1] == L'.' || path[end - 1] == L' ')) return true;
+    return path.back() == L'.' || path.back() == L' ';
+}
+
 // The full removal in this process's code page: every look-alike name inside the tree goes,
-// the victims outside stay, and the drives outside the root are as they were.
+// the victims outside stay, and the drives outside the root are as they were. Wine names an
+// open entry without the dots and spaces its name ends with, so such an entry cannot be told
+// from a look-alike beside it: it stays, and is listed.
 TEST(LookAlikeNames, AreRemovedAsStoredAndReachNothingOutside) {
     if (const char* expected = std::getenv("HALCYRA_CODE_PAGE")) {
         ASSERT_EQ(GetACP(), UINT(std::atoi(expected)));
@@ -331,9 +445,10 @@ TEST(LookAlikeNames, AreRemovedAsStoredAndReachNothingOutside) {
     }
     const std::vector<std::wstring> outside = snapshotDrives({L"C:\\Orbelune"});
 
-    EXPECT_EQ(removeAll(), PathList());
+    const PathList stayed = removeAll();
 
-    EXPECT_FALSE(fs::exists(kSystemRoot));
+    for (const std::wstring& path : stayed) EXPECT_TRUE(hasTrimmableName(path)) << path;
+    expectEverythingLeftListed(stayed, {kSystemRootLong});
     EXPECT_EQ(snapshotDrives({L"C:\\Orbelune"}), outside);
     eraseTree("C:/victim");
 }
