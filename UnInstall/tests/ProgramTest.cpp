@@ -7,7 +7,7 @@
 #include "UnInstall/tests/CodePageProcess.h"
 #include "UnInstall/tests/TreeFiles.h"
 #include "framework/UniqueHandle.h"
-#include "tests/support/DriveFixture.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +24,10 @@ using testing_support::makeLinuxLink;
 using testing_support::removeLinuxLink;
 using uninstall_test::contents;
 using uninstall_test::eraseTree;
+using uninstall_test::longForm;
 using uninstall_test::makeInstallation;
+using uninstall_test::nameIsFree;
+using uninstall_test::renameFromLinux;
 using uninstall_test::snapshotDrives;
 using uninstall_test::writeFile;
 
@@ -38,15 +41,13 @@ const std::string kDataRoot = "E:/Orbelune/";
 const std::vector<std::wstring> kRoots = {L"C:\\Orbelune", L"E:\\Orbelune"};
 const int kMessageText = 0xFFFF;  // the text of a message box
 const int kAppOnlyButton = 3;
-const DWORD kTimeoutMs = 20000;
+const int kTimeoutMs = 20000;
 
 // Polls until found() gives a window or the time is up.
 HWND waitFor(const std::function<HWND()>& found) {
-    for (DWORD waited = 0; waited < kTimeoutMs; waited += 20) {
-        if (HWND window = found()) return window;
-        Sleep(20);
-    }
-    return nullptr;
+    HWND window = nullptr;
+    testing_support::eventually([&] { return (window = found()) != nullptr; }, kTimeoutMs);
+    return window;
 }
 
 struct WindowQuery {
@@ -82,27 +83,27 @@ public:
     UnInstallProcess() {
         STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
         std::wstring commandLine = kProgram;
-        if (CreateProcessW(kProgram, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                           &m_process)) {
-            CloseHandle(m_process.hThread);
-            m_process.hThread = nullptr;
-        }
+        if (!CreateProcessW(kProgram, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process))
+            return;
+        fw::UniqueHandle thread(process.hThread);
+        m_process.reset(process.hProcess);
+        m_processId = process.dwProcessId;
     }
     // Started with the ANSI code page codePage instead of the test's own.
-    explicit UnInstallProcess(UINT codePage) {
-        m_process.hProcess = uninstall_test::startInCodePage(codePage, L"UnInstall.exe", L"").release();
-        if (m_process.hProcess) m_process.dwProcessId = GetProcessId(m_process.hProcess);
+    explicit UnInstallProcess(UINT codePage)
+        : m_process(uninstall_test::startInCodePage(codePage, L"UnInstall.exe", L"")) {
+        if (m_process) m_processId = GetProcessId(m_process.get());
     }
     ~UnInstallProcess() {
-        if (!m_process.hProcess) return;
-        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(m_process.hProcess, 1);
-        CloseHandle(m_process.hProcess);
+        if (m_process && !hasEnded()) TerminateProcess(m_process.get(), 1);
     }
     UnInstallProcess(const UnInstallProcess&) = delete;
     UnInstallProcess& operator=(const UnInstallProcess&) = delete;
 
-    bool started() const { return m_process.hProcess != nullptr; }
+    bool started() const { return m_process.valid(); }
 
     // Both dialogs have the same caption; only the second has the application-only button.
     HWND mainDialog() const { return dialog(kCaption, false); }
@@ -113,10 +114,9 @@ public:
     HWND messageOver(HWND second) const {
         HWND box = nullptr;
         waitFor([&]() -> HWND {
-            box = findWindow(m_process.dwProcessId, kCaption,
+            box = findWindow(m_processId, kCaption,
                              [&](HWND window) { return GetWindow(window, GW_OWNER) == second; });
-            const bool ended = WaitForSingleObject(m_process.hProcess, 0) == WAIT_OBJECT_0;
-            return box ? box : ended ? second : nullptr;
+            return box ? box : hasEnded() ? second : nullptr;
         });
         return box;
     }
@@ -124,26 +124,30 @@ public:
     // True when the program ended with exit code 0. While it runs, the main dialog must
     // not show up again.
     bool endsQuietly(HWND mainDialog) const {
-        for (DWORD waited = 0; waited < kTimeoutMs; waited += 20) {
-            if (WaitForSingleObject(m_process.hProcess, 20) == WAIT_OBJECT_0) {
-                DWORD code = 1;
-                GetExitCodeProcess(m_process.hProcess, &code);
-                return code == 0;
-            }
-            if (mainDialog && IsWindowVisible(mainDialog)) return false;
-        }
-        return false;
+        bool shownAgain = false;
+        testing_support::eventually(
+            [&] {
+                if (hasEnded()) return true;
+                shownAgain = mainDialog && IsWindowVisible(mainDialog);
+                return shownAgain;
+            },
+            kTimeoutMs);
+        DWORD code = 1;
+        return !shownAgain && hasEnded() && GetExitCodeProcess(m_process.get(), &code) && code == 0;
     }
 
 private:
+    bool hasEnded() const { return WaitForSingleObject(m_process.get(), 0) == WAIT_OBJECT_0; }
+
     HWND dialog(const wchar_t* caption, bool withAppOnlyButton) const {
         return waitFor([&] {
-            return findWindow(m_process.dwProcessId, caption,
+            return findWindow(m_processId, caption,
                               [&](HWND window) { return hasButton(window, kAppOnlyButton) == withAppOnlyButton; });
         });
     }
 
-    PROCESS_INFORMATION m_process = {};
+    fw::UniqueHandle m_process;
+    DWORD m_processId = 0;
 };
 
 void click(HWND dialog, int button) { PostMessageW(GetDlgItem(dialog, button), BM_CLICK, 0, 0); }
@@ -194,14 +198,14 @@ public:
         if (!CreateProcessW(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                             &process))
             return;
-        CloseHandle(process.hThread);
+        fw::UniqueHandle thread(process.hThread);
         m_process.reset(process.hProcess);
         m_window = waitFor([] { return FindWindowW(L"VistaweaverStandIn", nullptr); }) != nullptr;
     }
     ~RunningEngine() {
         if (!m_process) return;
         TerminateProcess(m_process.get(), 0);
-        WaitForSingleObject(m_process.get(), kTimeoutMs);
+        WaitForSingleObject(m_process.get(), static_cast<DWORD>(kTimeoutMs));
     }
     RunningEngine(const RunningEngine&) = delete;
     RunningEngine& operator=(const RunningEngine&) = delete;
@@ -253,7 +257,7 @@ HWND clickThrough(const UnInstallProcess& program, int secondButton, HWND& main)
 class UnInstallProgram : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(m_drives.map('E')) << m_drives.error();
+        ASSERT_TRUE(m_dataDrive.map()) << m_dataDrive.error();
         eraseTree(kSystemRoot);
         makeInstallation(kSystemRoot, "E");
         makeInstallation(kDataRoot, "");
@@ -274,7 +278,7 @@ protected:
     // After the test has placed things outside the roots that must survive.
     void retakeSnapshot() { m_outside = snapshotDrives(kRoots); }
 
-    testing_support::DriveFixture m_drives;
+    uninstall_test::TestDrive m_dataDrive{'E'};
     std::vector<std::string> m_systemTree;
     std::vector<std::string> m_dataTree;
     std::vector<std::wstring> m_outside;
@@ -415,7 +419,7 @@ TEST_F(UnInstallProgram, WhatARunningProgramHoldsIsListedAndEverythingElseGoes) 
 class LinksInTheTrees : public UnInstallProgram {
 protected:
     void TearDown() override {
-        for (const auto& [directory, name] : m_links) removeLinuxLink(directory, name);
+        removeLinks();
         UnInstallProgram::TearDown();
         eraseTree("C:/outside");
         eraseTree("E:/elsewhere");
@@ -440,13 +444,26 @@ protected:
             click(box, IDOK);
         }
         EXPECT_TRUE(program.endsQuietly(main));
+        // A link whose target went no longer shows, but is there all the same.
         for (const auto& [directory, name] : m_links) {
-            const fs::path path = fs::path(directory) / name;
-            if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-            std::wstring shown = path.wstring();
-            std::replace(shown.begin(), shown.end(), L'/', L'\\');
-            EXPECT_NE(text.find(L"\n" + shown), std::wstring::npos) << path << " stayed unlisted: " << text;
+            const std::wstring link = longForm(fs::path(directory) / name);
+            if (nameIsFree(link)) continue;
+            EXPECT_NE(text.find(L"\n" + link.substr(4)), std::wstring::npos) << link << " stayed unlisted: " << text;
         }
+    }
+
+    // Turns the folder drive + "lookalike/" into target and makes the root on drive a link to it.
+    void linkRootTo(const std::string& drive, const std::string& target) {
+        ASSERT_TRUE(renameFromLinux(drive, "lookalike", target));
+        link(drive, target, "Orbelune");
+        // Until the link is there, Wine finds "orbelune" by the root's name.
+        ASSERT_TRUE(testing_support::eventually(
+            [&] { return (GetFileAttributesA((drive + "Orbelune").c_str()) & 0x410) == 0x410; }, kTimeoutMs));
+    }
+
+    void removeLinks() {
+        for (const auto& [directory, name] : m_links) removeLinuxLink(directory, name);
+        m_links.clear();
     }
 
     std::vector<std::pair<std::string, std::string>> m_links;
@@ -481,15 +498,76 @@ TEST_F(LinksInTheTrees, InsideBothTreesTheTargetsKeepEverything) {
             << left;
 }
 
-TEST_F(LinksInTheTrees, TheDataRootItselfLeavesWhatItPointsAt) {
-    eraseTree(kDataRoot);
-    makeInstallation("E:/elsewhere/", "");
-    link("E:/", "elsewhere", "Orbelune");
+// Links into the look-alike "orbelune" beside each root, where their targets sit there: the
+// two paths differ in the root's letter case alone.
+TEST_F(LinksInTheTrees, IntoLookAlikesOfBothRootsLeaveTheirTargets) {
+    for (const std::string drive : {"C:/", "E:/"}) {
+        writeFile(drive + "lookalike/in/file.pak");
+        fs::create_directories(drive + "lookalike/in/empty");
+        ASSERT_TRUE(renameFromLinux(drive, "lookalike", "orbelune"));
+        fs::create_directories(drive + "Orbelune/in");
+        link(drive + "Orbelune/in/", "../../orbelune/in/file.pak", "file.pak");
+        link(drive + "Orbelune/in/", "../../orbelune/in/empty", "empty");
+    }
     retakeSnapshot();
 
     removeAllAndCheckLinks();
 
-    EXPECT_FALSE(fs::exists(kSystemRoot));
+    EXPECT_EQ(snapshotDrives(kRoots), m_outside);
+    for (const std::string& root : {kSystemRoot, kDataRoot}) {
+        for (const std::string& left : contents(root))
+            EXPECT_TRUE(left == "in/" || left == "in/file.pak" || left == "in/empty") << root << left;
+    }
+    removeLinks();
+    eraseTree("C:/orbelune");
+    eraseTree("E:/orbelune");
+    retakeSnapshot();
+}
+
+// A root that is a link is removed as the link, and what it points at, a folder elsewhere or
+// a look-alike of the root, keeps everything; Wine cannot remove such a link, so it stays
+// and is listed.
+TEST_F(LinksInTheTrees, TheSystemRootItselfLeavesWhatItPointsAtAndTheDataRoot) {
+    for (const std::string target : {"elsewhere", "orbelune", "Orbelune."}) {
+        SCOPED_TRACE(target);
+        eraseTree(kSystemRoot);
+        // Not entered, not even for the drive record that names the data root.
+        makeInstallation("C:/lookalike/", "E");
+        ASSERT_NO_FATAL_FAILURE(linkRootTo("C:/", target));
+        retakeSnapshot();
+
+        removeAllAndCheckLinks();
+
+        EXPECT_EQ(snapshotDrives(kRoots), m_outside);
+        EXPECT_EQ(contents(kDataRoot), m_dataTree);
+        removeLinks();
+        eraseTree(longForm("C:/" + target));
+    }
+    retakeSnapshot();
+}
+
+TEST_F(LinksInTheTrees, TheDataRootItselfLeavesWhatItPointsAt) {
+    eraseTree(kDataRoot);
+    for (const std::string target : {"elsewhere", "orbelune", "Orbelune."}) {
+        SCOPED_TRACE(target);
+        makeInstallation(kSystemRoot, "E");
+        // An empty look-alike is what a removal through the link would take away.
+        if (target == "elsewhere") {
+            makeInstallation("E:/lookalike/", "");
+        } else {
+            fs::create_directories("E:/lookalike");
+        }
+        ASSERT_NO_FATAL_FAILURE(linkRootTo("E:/", target));
+        retakeSnapshot();
+
+        removeAllAndCheckLinks();
+
+        EXPECT_FALSE(fs::exists(kSystemRoot));
+        EXPECT_EQ(snapshotDrives(kRoots), m_outside);
+        removeLinks();
+        eraseTree(longForm("E:/" + target));
+    }
+    retakeSnapshot();
 }
 
 TEST_F(UnInstallProgram, JunctionsAreRemovedAsLinks) {
