@@ -27,6 +27,7 @@ using uninstall_test::eraseTree;
 using uninstall_test::longForm;
 using uninstall_test::makeInstallation;
 using uninstall_test::nameIsFree;
+using uninstall_test::removeRootLink;
 using uninstall_test::renameFromLinux;
 using uninstall_test::snapshotDrives;
 using uninstall_test::writeFile;
@@ -462,7 +463,13 @@ protected:
     }
 
     void removeLinks() {
-        for (const auto& [directory, name] : m_links) removeLinuxLink(directory, name);
+        for (const auto& [directory, name] : m_links) {
+            if (name == "Orbelune") {
+                EXPECT_TRUE(removeRootLink(directory));
+            } else {
+                removeLinuxLink(directory, name);
+            }
+        }
         m_links.clear();
     }
 

@@ -124,6 +124,17 @@ bool renameFromLinux(const std::string& directory, const std::string& from, cons
         [&] { return GetFileAttributesA((directory + from).c_str()) == INVALID_FILE_ATTRIBUTES; }, 10000);
 }
 
+bool removeRootLink(const std::string& drive) {
+    const std::wstring directory(drive.begin(), drive.end());
+    if (!testing_support::startLinuxProgram(L"\\\\?\\unix\\bin\\rm -f Orbelune", directory)) return false;
+    return testing_support::eventually(
+        [&] {
+            const DWORD attributes = GetFileAttributesA((drive + "Orbelune").c_str());
+            return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+        },
+        10000);
+}
+
 bool nameIsFree(const std::wstring& longPath) {
     // Only an exclusive creation tells: it fails on a name that is taken, whatever is behind
     // it. What it makes is gone when the handle closes.

@@ -39,6 +39,10 @@ std::wstring longForm(const std::filesystem::path& path);
 // takes "orbelune" for an existing "Orbelune" and never makes the one beside the other.
 bool renameFromLinux(const std::string& directory, const std::string& from, const std::string& to);
 
+// Removes the link drive + "Orbelune" ("C:/" gives C:\Orbelune) from Linux. Once it is gone
+// Wine finds a look-alike "orbelune" by its name: what is waited for is the link's mark.
+bool removeRootLink(const std::string& drive);
+
 // False while anything at all goes by that name (a long path), a Linux link whose target is
 // gone included, which Wine neither lists nor opens.
 bool nameIsFree(const std::wstring& longPath);
