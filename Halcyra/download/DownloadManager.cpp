@@ -2,9 +2,11 @@
 
 #include "Halcyra/download/DownloadWorker.h"
 #include "Halcyra/download/FileQueries.h"
+#include "Halcyra/download/NameResolution.h"
 #include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -60,7 +62,9 @@ void DownloadManager::setSavePath(const std::string& dir)
         ROVodi::ScopedLock guard(m_pathLock);
         m_savePath = path;
     }
-    createDirectories(path);
+    // A path too long for the file functions is kept (every name under it is refused)
+    // but not created.
+    if (fitsDirectoryLimit(path)) createDirectories(path);
 }
 
 void DownloadManager::setUnCompressPath(const std::string& dir)
@@ -70,7 +74,9 @@ void DownloadManager::setUnCompressPath(const std::string& dir)
         ROVodi::ScopedLock guard(m_pathLock);
         m_unCompressPath = path;
     }
-    createDirectories(path);
+    // A path too long for the file functions is kept (every name under it is refused)
+    // but not created.
+    if (fitsDirectoryLimit(path)) createDirectories(path);
 }
 
 std::string DownloadManager::savePath() const
@@ -114,10 +120,10 @@ long DownloadManager::downloadAndRename(const std::string& url, const std::strin
     if (url.empty()) return kEmptyUrl;
 
     const std::string taskName = name.empty() ? getFileName(url) : name;
-    // The name becomes a path under the save path; it must stay there.
-    if (taskName.empty() || !isSafeName(taskName)) return kBadName;
+    // The name becomes a path under the save path, with the task's suffixes after it.
+    if (resolveName(dirs.save, taskName, DownloadTask::kLongestSuffix).empty()) return kBadName;
     if (name != kPlanFileName && m_tasks.size() >= kMaxRunningTasks) return kTableFull;
-    if (m_tasks.count(taskName) != 0) return kAlreadyRunning;
+    if (findSameFile(taskName) != m_tasks.end()) return kAlreadyRunning;
 
     auto task = std::make_unique<DownloadTask>(taskName, url, dirs);
     auto start = std::make_unique<WorkerStart>(WorkerStart{this, task.get()});
@@ -158,10 +164,18 @@ std::string DownloadManager::getDownloadingFilenames() const
 bool DownloadManager::findProgress(const std::string& name, TaskProgress& progress) const
 {
     ROVodi::ScopedLock guard(m_taskLock);
-    const auto found = m_tasks.find(name);
+    const auto found = findSameFile(name);
     if (found == m_tasks.end()) return false;
     progress = found->second->progress();
     return true;
+}
+
+DownloadManager::TaskTable::const_iterator DownloadManager::findSameFile(const std::string& name) const
+{
+    const auto exact = m_tasks.find(name);
+    if (exact != m_tasks.end()) return exact;
+    return std::find_if(m_tasks.begin(), m_tasks.end(),
+                        [&name](const TaskTable::value_type& task) { return isSameFileName(task.first, name); });
 }
 
 float DownloadManager::progressOf(const std::string& saveDir, const std::string& name) const

@@ -27,7 +27,9 @@ public:
     // Results of downloadAndRename.
     static const long kStarted = 0;
     static const long kEmptyUrl = -1;
-    static const long kBadName = -2;        // absolute, "..", or not in the ANSI code page
+    static const long kBadName = -2;        // refused by resolveName (no save path yet, a
+                                            // name outside it, a device, too long), or not
+                                            // in the ANSI code page
     static const long kTableFull = -3;
     static const long kAlreadyRunning = -4;
     static const long kNoThread = -5;
@@ -80,7 +82,8 @@ public:
     void setStallTimeout(unsigned milliseconds) { m_stallMs = milliseconds; }
 
     std::size_t taskCount() const;
-    // The progress of a running task; false when the name is not in the table.
+    // The progress of a running task; false when the name is not in the table. Names that
+    // Windows takes for the same file (isSameFileName) are the same task.
     bool findProgress(const std::string& name, TaskProgress& progress) const;
 
     // What the workers use.
@@ -96,10 +99,13 @@ public:
     void endTask(const DownloadTask& task);
 
 private:
+    using TaskTable = std::map<std::string, std::unique_ptr<DownloadTask>>;
     struct WorkerStart;
     static DWORD WINAPI threadProc(void* start);
 
     float progressOf(const std::string& saveDir, const std::string& name) const;
+    // The task of this name or of one that names the same file; m_taskLock is held.
+    TaskTable::const_iterator findSameFile(const std::string& name) const;
     void closeEndedTasks();
 
     DataDrive& m_dataDrive;
@@ -109,7 +115,7 @@ private:
     std::string m_unCompressPath;
 
     mutable ROVodi::crCriticalMutex m_taskLock;  // m_tasks and m_ended
-    std::map<std::string, std::unique_ptr<DownloadTask>> m_tasks;
+    TaskTable m_tasks;
     std::vector<std::unique_ptr<DownloadTask>> m_ended;
 
     std::atomic<bool> m_stop{false};

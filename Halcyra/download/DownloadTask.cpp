@@ -1,6 +1,6 @@
 #include "Halcyra/download/DownloadTask.h"
 
-#include "Halcyra/download/FileQueries.h"
+#include "Halcyra/download/NameResolution.h"
 
 #include <cstdio>
 
@@ -11,6 +11,9 @@ const char kProgressFormat[] = "%.2f|%.2f|";
 const char kSeparator[] = "|";
 const char kPartialSuffix[] = "~";
 const char kRecordSuffix[] = "td";
+static_assert(sizeof kPartialSuffix - 1 <= DownloadTask::kLongestSuffix &&
+                  sizeof kRecordSuffix - 1 <= DownloadTask::kLongestSuffix,
+              "names are admitted with room for the suffixes");
 
 }  // namespace
 

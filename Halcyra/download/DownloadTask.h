@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,10 @@ std::string formatProgress(const TaskProgress& progress);
 
 class DownloadTask {
 public:
+    // The longest text appended to the final path (the resume record's "td"): a name is
+    // admitted only when its path leaves room for it.
+    static const std::size_t kLongestSuffix = 2;
+
     DownloadTask(const std::string& name, const std::string& url, const DownloadDirs& dirs);
     DownloadTask(const DownloadTask&) = delete;
     DownloadTask& operator=(const DownloadTask&) = delete;

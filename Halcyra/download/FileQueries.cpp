@@ -6,7 +6,6 @@
 #include <bcrypt.h>
 #include <io.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace {
@@ -49,15 +48,6 @@ private:
     BCRYPT_HASH_HANDLE m_handle = nullptr;
 };
 
-bool isSeparator(char c) { return c == '/' || c == '\\'; }
-
-// Windows drops trailing dots and spaces from a path component, so "..." and ".. " may
-// name the parent directory just as ".." does.
-bool isParentReference(const std::string& component) {
-    return component.find_first_not_of(". ") == std::string::npos &&
-           std::count(component.begin(), component.end(), '.') >= 2;
-}
-
 // Reads in fixed-size pieces so that memory use stays constant whatever the file's size.
 constexpr DWORD kReadChunk = 1 << 20;
 
@@ -96,45 +86,22 @@ std::string fileMD5(const std::string& path) {
 
 }  // namespace
 
-bool isSafeName(const std::string& name) {
-    if (!name.empty() && isSeparator(name[0])) return false;
-    if (name.find(':') != std::string::npos) return false;
-
-    // Split on separators, stepping over double-byte characters whose second byte may
-    // look like a backslash.
-    std::string component;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if (IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < name.size()) {
-            component += c;
-            component += name[++i];
-        } else if (isSeparator(c)) {
-            if (isParentReference(component)) return false;
-            component.clear();
-        } else {
-            component += c;
-        }
-    }
-    return !isParentReference(component);
-}
-
-std::string resolveName(const std::string& savePath, const std::string& name) {
-    return savePath + "/" + name;
-}
-
 bool isFileExist(const std::string& savePath, const std::string& name) {
-    return isSafeName(name) && _access(resolveName(savePath, name).c_str(), 4) == 0;
+    const std::string path = resolveName(savePath, name);
+    return !path.empty() && _access(path.c_str(), 4) == 0;
 }
 
 void deleteFile(const std::string& savePath, const std::string& name) {
-    if (isFileExist(savePath, name)) DeleteFileA(resolveName(savePath, name).c_str());
+    const std::string path = resolveName(savePath, name);
+    if (!path.empty() && _access(path.c_str(), 4) == 0) DeleteFileA(path.c_str());
 }
 
 std::int64_t getFileSize(const std::string& savePath, const std::string& name) {
-    if (!isSafeName(name)) return 0;
+    const std::string path = resolveName(savePath, name);
+    if (path.empty()) return 0;
     // Sharing read only, so a file being written elsewhere gives 0. Attribute access alone
     // (FILE_READ_EA) is exempt from sharing checks; read-data access makes the check apply.
-    fw::UniqueHandle file(CreateFileA(resolveName(savePath, name).c_str(), FILE_READ_EA | FILE_READ_DATA,
+    fw::UniqueHandle file(CreateFileA(path.c_str(), FILE_READ_EA | FILE_READ_DATA,
                                 FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file.valid()) return 0;
     LARGE_INTEGER size{};
@@ -143,6 +110,6 @@ std::int64_t getFileSize(const std::string& savePath, const std::string& name) {
 }
 
 std::string getFileMD5(const std::string& savePath, const std::string& name) {
-    if (!isSafeName(name)) return std::string();
-    return fileMD5(resolveName(savePath, name));
+    const std::string path = resolveName(savePath, name);
+    return path.empty() ? std::string() : fileMD5(path);
 }

@@ -1,16 +1,11 @@
 #pragma once
 // Queries on files that downloads placed in the save path. Names are relative to the save
-// path and in the ANSI code page; a name that could reach outside the save path is treated
-// as a missing file by every query.
+// path and in the ANSI code page; a name that resolveName refuses (no save path yet, a name
+// reaching outside it, a device, a path too long) is a missing file to every query.
+#include "Halcyra/download/NameResolution.h"
+
 #include <cstdint>
 #include <string>
-
-// False for a name that is absolute (first byte '/' or '\', or any ':') or that holds a
-// parent-directory component.
-bool isSafeName(const std::string& name);
-
-// savePath + "/" + name, as the page's names are resolved.
-std::string resolveName(const std::string& savePath, const std::string& name);
 
 // True when the path exists and is readable; a directory counts.
 bool isFileExist(const std::string& savePath, const std::string& name);

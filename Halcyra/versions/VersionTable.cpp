@@ -1,6 +1,7 @@
 #include "Halcyra/versions/VersionTable.h"
 
 #include "Halcyra/download/FileQueries.h"
+#include "Halcyra/download/NameResolution.h"
 #include "Halcyra/common/Helpers.h"
 
 #include <windows.h>
@@ -12,7 +13,7 @@
 
 namespace {
 
-const char kTableFileName[] = "/version.tab";
+const char kTableFileName[] = "version.tab";
 const char kPackageExtension[] = "pak";
 const char kTimeFormat[] = "%Y-%m-%d %H:%M:%S";
 const std::string::size_type kMaxNameLength = 15;
@@ -29,7 +30,8 @@ ROVodi::TableIO::Row defaultHeader() {
     return {kNameColumn, kVersionColumn, kTimeColumn, kEngineNameColumn, kEngineVersionColumn};
 }
 
-std::string tablePathOf(const std::string& savePath) { return savePath + kTableFileName; }
+// Empty before the page has set a save path: nothing is read or recorded then.
+std::string tablePathOf(const std::string& savePath) { return resolveName(savePath, kTableFileName); }
 
 // An empty "version.tab" holds no header to append to: it is written afresh like a
 // missing one, so the first record never ends up as the header line.
@@ -118,8 +120,9 @@ void VersionTable::createFile(const std::string& tablePath, const ROVodi::TableI
 
 void VersionTable::saveFileVersion(const std::string& savePath, const std::string& name,
                                    const std::string& version) {
-    if (!isPackageRecord(name, version)) return;
+    if (!isPackageRecord(name, version) || resolveName(savePath, name).empty()) return;
     const std::string tablePath = tablePathOf(savePath);
+    if (tablePath.empty()) return;
     // Loaded first, so that rewriting the whole file never drops what it already holds.
     if (!mirrorFile(tablePath)) return;
     if (!tableFileExists(tablePath)) {
@@ -146,6 +149,7 @@ bool VersionTable::checkFileVersion(const std::string& savePath, const std::stri
                                     const std::string& version) {
     if (!isPackageRecord(name, version) || !isFileExist(savePath, name)) return false;
     const std::string tablePath = tablePathOf(savePath);
+    if (tablePath.empty()) return false;
     // A record that cannot be read cannot be confirmed either.
     if (!mirrorFile(tablePath)) return false;
     if (!tableFileExists(tablePath)) {
@@ -164,7 +168,8 @@ std::string VersionTable::queryFileVersion(const std::string& savePath,
     if (!isFileExist(savePath, name)) return std::string();
     try {
         ROVodi::TableIO file;
-        if (!file.load(tablePathOf(savePath))) return std::string();
+        const std::string tablePath = tablePathOf(savePath);
+        if (tablePath.empty() || !file.load(tablePath)) return std::string();
         ROVodi::TableIO::Row row;
         if (file.findRow(name, row) < 0 || row.size() < 3) return std::string();
         return row[1];

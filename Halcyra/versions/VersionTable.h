@@ -1,7 +1,9 @@
 #pragma once
 // The record of which version of each downloaded package is on disk: "version.tab" in the
 // save path, mirrored in memory. Names and versions are ANSI code page text; the save path
-// is passed to every call because the page may change it at any time.
+// is passed to every call because the page may change it at any time. Names resolve as the
+// file queries resolve them: before a save path is set, or for a name resolveName refuses,
+// every package is missing and nothing is recorded.
 #include "utility/TableIO.h"
 
 #include <functional>

@@ -182,3 +182,48 @@ TEST_F(DownloadBridge, ClearDownloadAndClosingReturnPromptlyWhileServersKeepSile
     EXPECT_LT(GetTickCount() - before, 2000u);
     EXPECT_EQ(0, messages);
 }
+
+TEST_F(DownloadBridge, PageNamesResolveOnlyUnderASavePathAndOnlyToPlainFiles) {
+    HttpReply silent;
+    silent.body = HttpReply::makeBody(4096);
+    silent.stallAfter = 0;
+    server.setReply("/pkg/scene.pak", silent);
+    server.setReply("/pkg/aux.pak", silent);
+    // What the names would reach without a save path: the root of the current drive.
+    testing_support::writeBytes("/x", "keep");
+
+    ASSERT_TRUE(run(
+        L"var url = '" + wide(server.url("/pkg/scene.pak")) + L"';\n"
+        L"var version = '0123456789abcdef0123456789abcdef';\n"
+        L"show(external.download(url));\n"
+        L"show(external.isFileExist('x'));\n"
+        L"external.deleteFile('x');\n"
+        L"external.getFileSize('x');\n"
+        L"show(external.getFileMD5('x'));\n"
+        L"external.saveFileVersion('scene.pak', version);\n"
+        L"show(external.checkFileVersion('scene.pak', version));\n"
+        L"show(external.queryFileVersion('scene.pak'));\n"
+        L"external.setSavePath('dl');\n"
+        L"show(external.downloadAndRename(url, 'Sub/Scene.pak'));\n"
+        L"show(external.downloadAndRename(url, 'sub\\\\scene.PAK'));\n"
+        L"show(external.downloadAndRename(url, 'nul.pak'));\n"
+        L"show(external.download('" + wide(server.url("/pkg/aux.pak")) + L"'));\n"
+        L"var huge = 'q';\n"
+        L"while (huge.length < 65536) huge += huge;\n"
+        L"show(external.downloadAndRename(url, huge));\n"
+        L"show(external.isFileExist(huge));\n"
+        L"show(external.isFileExist('nul'));\n"
+        L"show(external.getDownloadingFilenames());\n"
+        L"external.clearDownload();\n"
+        L"show(external.getDownloadingFilenames() === '');\n"));
+    const std::vector<std::wstring> expected = {L"-2", L"false", L"",   L"false", L"",
+                                                L"0",  L"-4",    L"-2", L"-2",    L"-2",
+                                                L"false", L"false", L"Sub/Scene.pak|", L"true"};
+    EXPECT_EQ(host.logLines(), expected);
+    EXPECT_EQ("keep", testing_support::readBytes("/x"));
+    EXPECT_FALSE(exists("/version.tab"));
+    EXPECT_FALSE(exists("/scene.pak~"));
+    EXPECT_FALSE(exists("D:/dl/q"));
+    DeleteFileA("/x");
+    EXPECT_EQ(0, messages);
+}

@@ -155,3 +155,60 @@ TEST_F(DownloadTest, RefusesNamesOutsideTheSavePathOrTheCodePage)
     downloads.clearDownload();
     EXPECT_TRUE(exists(dl("sub/dir/ok.zip~")));
 }
+
+TEST_F(DownloadTest, NamesOfTheSameFileAreOneTask)
+{
+    server.setReply("/scene.pak", silentReply());
+    const std::string url = server.url("/scene.pak");
+    ASSERT_EQ(0, downloads.downloadAndRename(url, "Sub/Scene.pak"));
+    for (const char* name : {"sub\\scene.PAK", "SUB/SCENE.PAK", "sub//Scene.pak", "./Sub/Scene.pak", "Sub/Scene.pak."})
+        EXPECT_EQ(-4, downloads.downloadAndRename(url, name)) << name;
+    EXPECT_EQ("Sub/Scene.pak|", downloads.getDownloadingFilenames());
+    // Queried under another spelling, it is the same running task.
+    EXPECT_EQ(0.0f, downloads.getDownloadProgress("sub\\scene.pak"));
+    EXPECT_EQ(-1.0f, downloads.getDownloadProgress("sub\\other.pak"));
+    downloads.clearDownload();
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, DeviceNamesAndOverlongNamesAreRefusedBeforeAnyFileCall)
+{
+    server.setReply("/pkg/aux.pak", silentReply());
+    server.setReply("/pkg/ok.pak", silentReply());
+    const std::string url = server.url("/pkg/ok.pak");
+    for (const char* name : {"nul.pak", "NUL", "aux.pak", "com1.pak", "Com9.tar.gz", "lpt1", "prn .pak",
+                             "sub/con/a.pak"})
+        EXPECT_EQ(-2, downloads.downloadAndRename(url, name)) << name;
+    EXPECT_EQ(-2, downloads.download(server.url("/pkg/aux.pak")));
+    // Under Wine its partial file and record would wrap to "D:/dl/q" and "D:/dl/qq".
+    EXPECT_EQ(-2, downloads.downloadAndRename(url, std::string(65536, 'q')));
+    // "D:/dl/" and the name, with "td" after it, must fit 259 characters.
+    const std::string longest(251, 'n');
+    EXPECT_EQ(-2, downloads.downloadAndRename(url, longest + "n"));
+    EXPECT_EQ("", downloads.getDownloadingFilenames());
+    EXPECT_EQ(0, downloads.downloadAndRename(url, longest));
+    EXPECT_EQ(longest + "|", downloads.getDownloadingFilenames());
+    downloads.clearDownload();
+    EXPECT_FALSE(exists(dl("q")));
+    EXPECT_FALSE(exists(dl("qq")));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, NothingIsDownloadedBeforeASavePathIsSet)
+{
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(1000);
+    server.setReply("/early.bin", reply);
+    DownloadManager fresh(dataDrive);
+    EXPECT_EQ(-2, fresh.download(server.url("/early.bin")));
+    EXPECT_EQ(-2, fresh.downloadAndRename(server.url("/early.bin"), "named.bin"));
+    EXPECT_EQ(0u, fresh.taskCount());
+    EXPECT_EQ(-1.0f, fresh.getDownloadProgress("early.bin"));
+    // Without a save path, the names would have gone to the root of the current drive.
+    EXPECT_FALSE(exists("/early.bin~"));
+    EXPECT_FALSE(exists("/early.bin"));
+
+    fresh.setSavePath("later");
+    EXPECT_EQ(0, fresh.download(server.url("/early.bin")));
+    fresh.clearDownload();
+}

@@ -77,6 +77,26 @@ TEST_F(VersionTableTest, RefusedArgumentsRecordNothing) {
     EXPECT_EQ(table(), "<missing>");
 }
 
+TEST_F(VersionTableTest, DeviceNamesAndAMissingSavePathRecordNothing) {
+    VersionTable versions(clock());
+    versions.saveFileVersion(m_save, "nul.pak", kV1);
+    versions.saveFileVersion(m_save, "com1.pak", kV1);
+    EXPECT_FALSE(versions.checkFileVersion(m_save, "aux.pak", kV1));
+    EXPECT_EQ(versions.queryFileVersion(m_save, "nul.pak"), "");
+    EXPECT_EQ(table(), "<missing>");
+
+    // Before a save path is set, the names would resolve against the current drive's root.
+    const std::string rootPackage = "/version-probe.pak";
+    std::FILE* file = std::fopen(rootPackage.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fclose(file);
+    versions.saveFileVersion("", "version-probe.pak", kV1);
+    EXPECT_FALSE(versions.checkFileVersion("", "version-probe.pak", kV1));
+    EXPECT_EQ(versions.queryFileVersion("", "version-probe.pak"), "");
+    EXPECT_EQ(fileBytes("/version.tab"), "<missing>");
+    DeleteFileA(rootPackage.c_str());
+}
+
 TEST_F(VersionTableTest, CheckRecordsAnUnknownPackageThenComparesVersions) {
     VersionTable versions(clock());
     EXPECT_FALSE(versions.checkFileVersion(m_save, "a.pak", kV1)) << "package not on disk";

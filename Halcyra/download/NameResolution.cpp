@@ -1,0 +1,134 @@
+#include "Halcyra/download/NameResolution.h"
+
+#include "Halcyra/common/Helpers.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// What the ANSI file functions take, in characters: a path of MAX_PATH - 1; a directory
+// that CreateDirectory makes leaves room for an 8.3 file name; a file name of 255.
+const std::size_t kMaxPathChars = MAX_PATH - 1;
+const std::size_t kMaxDirectoryChars = MAX_PATH - 13;
+const std::size_t kMaxComponentChars = 255;
+// No code page spends more than 4 bytes on a character: text longer than this is too long
+// without converting it (and a huge text is not converted at all).
+const std::size_t kMaxPathBytes = 4 * kMaxPathChars;
+
+const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL"};
+const wchar_t* const kNumberedDevices[] = {L"COM", L"LPT"};
+const wchar_t kDeviceDigits[] = L"0123456789\u00b9\u00b2\u00b3";
+
+bool isSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
+std::vector<std::wstring> splitComponents(const std::wstring& path)
+{
+    std::vector<std::wstring> parts(1);
+    for (wchar_t c : path) {
+        if (isSeparator(c))
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+bool equalsAsciiNoCase(const std::wstring& text, std::size_t offset, const wchar_t* ascii)
+{
+    for (std::size_t i = 0; ascii[i]; ++i) {
+        if (offset + i >= text.size()) return false;
+        wchar_t c = text[offset + i];
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+        if (c != ascii[i]) return false;
+    }
+    return true;
+}
+
+// Windows drops trailing dots and spaces from a path component, so "..." and ".. " name
+// the parent directory just as ".." does.
+bool isParentReference(const std::wstring& component)
+{
+    return component.find_first_not_of(L". ") == std::wstring::npos &&
+           std::count(component.begin(), component.end(), L'.') >= 2;
+}
+
+// Windows takes the part before the first dot, without trailing spaces, for the device:
+// "nul.pak", "NUL.tar.gz" and "nul .pak" all open NUL.
+bool isDeviceName(const std::wstring& component)
+{
+    std::wstring base = component.substr(0, component.find(L'.'));
+    base.erase(base.find_last_not_of(L' ') + 1);
+    if (base.size() == 3)
+        return std::any_of(std::begin(kDevices), std::end(kDevices),
+                           [&](const wchar_t* device) { return equalsAsciiNoCase(base, 0, device); });
+    if (base.size() == 4 && base[3] != L'\0' && std::wcschr(kDeviceDigits, base[3]))
+        return std::any_of(std::begin(kNumberedDevices), std::end(kNumberedDevices),
+                           [&](const wchar_t* device) { return equalsAsciiNoCase(base, 0, device); });
+    return false;
+}
+
+bool isAcceptedName(const std::wstring& name)
+{
+    if (name.empty() || isSeparator(name[0]) || name.find(L':') != std::wstring::npos) return false;
+    for (const std::wstring& component : splitComponents(name)) {
+        if (component.size() > kMaxComponentChars || isParentReference(component) ||
+            isDeviceName(component))
+            return false;
+    }
+    return true;
+}
+
+bool fitsPathLimits(const std::wstring& path, std::size_t suffixRoom)
+{
+    if (path.size() + suffixRoom > kMaxPathChars) return false;
+    const std::size_t lastSeparator = path.find_last_of(L"/\\");
+    return lastSeparator == std::wstring::npos || lastSeparator <= kMaxDirectoryChars;
+}
+
+// The form Windows reduces a relative name to before it looks for the file, apart from
+// letter case: '/' for '\', no empty or "." components, and the last component without
+// trailing dots and spaces.
+std::wstring fileKey(const std::string& name)
+{
+    std::wstring key;
+    const std::vector<std::wstring> parts = splitComponents(toWide(name));
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        std::wstring part = parts[i];
+        if (i + 1 == parts.size()) part.erase(part.find_last_not_of(L". ") + 1);
+        if (part.empty() || part == L".") continue;
+        if (!key.empty()) key += L'/';
+        key += part;
+    }
+    return key;
+}
+
+}  // namespace
+
+std::string resolveName(const std::string& savePath, const std::string& name, std::size_t suffixRoom)
+{
+    if (savePath.empty() || savePath.size() + 1 + name.size() > kMaxPathBytes) return std::string();
+    const std::wstring wideName = toWide(name);
+    if (!isAcceptedName(wideName)) return std::string();
+    const std::string path = savePath + "/" + name;
+    if (!fitsPathLimits(toWide(path), suffixRoom)) return std::string();
+    return path;
+}
+
+bool isSameFileName(const std::string& first, const std::string& second)
+{
+    if (first == second) return true;
+    if (first.size() > kMaxPathBytes || second.size() > kMaxPathBytes) return false;
+    const std::wstring a = fileKey(first), b = fileKey(second);
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool fitsDirectoryLimit(const std::string& path)
+{
+    return !path.empty() && path.size() <= kMaxPathBytes &&
+           toWide(path).size() <= kMaxDirectoryChars;
+}
