@@ -1,5 +1,6 @@
 #include "framework/HtmlDialog.h"
 
+#include <dispex.h>
 #include <exdispid.h>
 #include <mshtmdid.h>
 #include <mshtmhst.h>
@@ -11,18 +12,51 @@
 
 namespace fw {
 
+namespace {
+
+// A property of a page object read by name, as page script reads it.
+bool readProperty(IDispatch* object, const wchar_t* name, Variant& value) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    DISPPARAMS none{nullptr, nullptr, 0, 0};
+    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
+           SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.put(),
+                                    nullptr, nullptr));
+}
+
+// The address of the document whose script makes a call, from the caller the script
+// engine hands to InvokeEx: the URL of its window's document. False when the caller
+// names no window; when it names one whose address cannot be read, the address is empty.
+bool callingDocumentAddress(IServiceProvider* caller, std::wstring& address) {
+    address.clear();
+    ComPtr<IDispatch> window;
+    if (!caller || FAILED(caller->QueryService(SID_SHTMLWindow, IID_IDispatch, window.putVoid())) || !window)
+        return false;
+    Variant document;
+    Variant url;
+    if (readProperty(window.get(), L"document", document) && document.type() == VT_DISPATCH &&
+        document.get().pdispVal && readProperty(document.get().pdispVal, L"URL", url) && url.type() == VT_BSTR)
+        address = url.str();
+    return true;
+}
+
+}  // namespace
+
 // What page script holds as window.external: one object serves every document the
-// control shows, so each call asks the dialog again whether the document shown now may
-// use the external object; when it may not, every name is unknown.
-class ExternalGate final : public ComObject<IDispatch> {
+// control shows, and the control hands it to frames too, so each call asks the dialog
+// again whether the calling document may use the external object; when it may not,
+// every name is unknown. A call made through InvokeEx is judged by the document its
+// caller names (a frame from another site inside a trusted page is refused); a call that
+// names none is judged by the document the control shows.
+class ExternalGate final : public ComObject<IDispatchEx> {
 public:
     explicit ExternalGate(HtmlDialog* owner) : m_owner(owner) {}
     void detach() { m_owner = nullptr; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
         if (!object) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IDispatch) {
-            *object = static_cast<IDispatch*>(this);
+        if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IDispatchEx) {
+            *object = static_cast<IDispatchEx*>(this);
             AddRef();
             return S_OK;
         }
@@ -30,6 +64,7 @@ public:
         return E_NOINTERFACE;
     }
 
+    // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
         if (count) *count = 0;
         return S_OK;
@@ -37,23 +72,58 @@ public:
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
                                             DISPID* ids) override {
-        if (IDispatch* external = allowed()) return external->GetIDsOfNames(riid, names, count, lcid, ids);
+        if (IDispatch* external = allowedFor(nullptr)) return external->GetIDsOfNames(riid, names, count, lcid, ids);
         for (UINT i = 0; ids && i < count; ++i) ids[i] = DISPID_UNKNOWN;
         return DISP_E_UNKNOWNNAME;
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override {
-        if (IDispatch* external = allowed())
+        if (IDispatch* external = allowedFor(nullptr))
             return external->Invoke(id, riid, lcid, flags, params, result, exception, argError);
         return DISP_E_MEMBERNOTFOUND;
     }
 
+    // IDispatchEx: what script engines call on an object that has it.
+    HRESULT STDMETHODCALLTYPE GetDispID(BSTR name, DWORD, DISPID* id) override {
+        LPOLESTR names[] = {name};
+        return GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, id);
+    }
+    HRESULT STDMETHODCALLTYPE InvokeEx(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                       EXCEPINFO* exception, IServiceProvider* caller) override {
+        if (IDispatch* external = allowedFor(caller))
+            return external->Invoke(id, IID_NULL, lcid, flags, params, result, exception, nullptr);
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteMemberByName(BSTR, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DeleteMemberByDispID(DISPID) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMemberProperties(DISPID, DWORD, DWORD* properties) override {
+        if (properties) *properties = 0;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMemberName(DISPID, BSTR* name) override {
+        if (name) *name = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetNextDispID(DWORD, DISPID, DISPID* next) override {
+        if (next) *next = DISPID_UNKNOWN;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetNameSpaceParent(IUnknown** parent) override {
+        if (parent) *parent = nullptr;
+        return E_NOTIMPL;
+    }
+
 private:
     ~ExternalGate() override = default;
-    IDispatch* allowed() const {
+    // The external object when the calling document may use it, else null.
+    IDispatch* allowedFor(IServiceProvider* caller) const {
         try {
-            return m_owner && m_owner->m_external && m_owner->CanAccessExternal() ? m_owner->m_external.get()
-                                                                                  : nullptr;
+            if (!m_owner || !m_owner->m_external) return nullptr;
+            std::wstring address;
+            const bool trusted = callingDocumentAddress(caller, address)
+                                     ? !address.empty() && m_owner->isTrustedDocument(address)
+                                     : m_owner->CanAccessExternal();
+            return trusted ? m_owner->m_external.get() : nullptr;
         } catch (...) {
             return nullptr;
         }
@@ -421,20 +491,6 @@ void HtmlDialog::onDocumentClick() {
         return;
     clickFrom(element.get());
 }
-
-namespace {
-
-// A property of a page element read by name, as page script reads it.
-bool readProperty(IDispatch* object, const wchar_t* name, Variant& value) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = DISPID_UNKNOWN;
-    DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
-           SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, value.put(),
-                                    nullptr, nullptr));
-}
-
-}  // namespace
 
 bool HtmlDialog::clickFrom(IDispatch* source) {
     ComPtr<IDispatch> element = ComPtr<IDispatch>::share(source);

@@ -2,9 +2,10 @@
 // A modal dialog whose client area is filled by the web browser control.
 //
 // OnInitDialog creates the control (in-place active, resized on WM_SIZE). Page script
-// reaches the object set with SetExternalDispatch as window.external, when
-// CanAccessExternal() allows it: asked when a page asks for the object and again on
-// every call through it, since one object serves every document the control shows.
+// reaches the object set with SetExternalDispatch as window.external, when the dialog
+// trusts the document: asked when a page asks for the object and again on every call
+// through it, since one object serves every document and frame the control shows; a
+// call whose script engine names the calling window is judged by that window's document.
 // Clicks in the page are routed to handlers registered with onClick() by the id of the
 // clicked element or of the nearest parent that has a handler: a document-level click
 // sink is connected when the top-level browser completes a navigation. Keyboard messages
@@ -50,8 +51,12 @@ public:
     // inside a button counts for the button. False if no element on the way has a handler.
     bool clickFrom(IDispatch* source);
 
-    // Whether page script may use the external object; the default refuses.
-    virtual BOOL CanAccessExternal() { return FALSE; }
+    // Whether script of the document at this address may use the external object; the
+    // default refuses. Asked for the calling document when a call names it (a frame's).
+    virtual bool isTrustedDocument(const std::wstring& /*address*/) const { return false; }
+    // Whether the document shown now may: asked when a page asks for the object and on
+    // every call through it that does not name its calling document.
+    virtual BOOL CanAccessExternal() { return isTrustedDocument(documentAddress()) ? TRUE : FALSE; }
     // The address of the document the control shows now; empty when it shows none.
     virtual std::wstring documentAddress() const;
 

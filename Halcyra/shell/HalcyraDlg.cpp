@@ -38,8 +38,8 @@ CHalcyraDlg::CHalcyraDlg()
     });
 }
 
-BOOL CHalcyraDlg::CanAccessExternal() {
-    return isTrustedPage(documentAddress(), m_startPage, m_programPath);
+bool CHalcyraDlg::isTrustedDocument(const std::wstring& address) const {
+    return isTrustedPage(address, m_startPage, m_programPath);
 }
 
 BOOL CHalcyraDlg::OnInitDialog() {

@@ -17,8 +17,8 @@ public:
     Launcher& launcher() { return m_launcher; }
 
     // Only the launcher's own pages and those of the start page's site may use the
-    // bridge, decided from the address of the document shown at the time of asking.
-    BOOL CanAccessExternal() override;
+    // bridge, decided from the address of the calling document at the time of asking.
+    bool isTrustedDocument(const std::wstring& address) const override;
 
 protected:
     BOOL OnInitDialog() override;
