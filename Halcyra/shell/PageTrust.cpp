@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include <cwchar>
+#include <string>
 
 #include "Halcyra/common/WebAddress.h"
+#include "Halcyra/pagehost/Utf8.h"
 
 namespace {
 
@@ -15,16 +17,24 @@ bool isWeb(const WebAddress& address) {
            address.portValid;
 }
 
-// %XX sequences decoded: the browser may report a resource path with escapes.
+bool isEscape(const std::wstring& text, size_t at) {
+    return text[at] == L'%' && at + 2 < text.size() && isAsciiHexDigit(text[at + 1]) &&
+           isAsciiHexDigit(text[at + 2]);
+}
+
+// %XX sequences decoded: the browser may report a resource path with escapes, which
+// stand for the UTF-8 bytes of the path's characters; unescaped characters stay as they are.
 std::wstring percentDecoded(const std::wstring& text) {
     std::wstring decoded;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == L'%' && i + 2 < text.size() && isAsciiHexDigit(text[i + 1]) && isAsciiHexDigit(text[i + 2])) {
-            decoded += static_cast<wchar_t>(std::wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
-            i += 2;
-        } else {
-            decoded += text[i];
+    for (size_t i = 0; i < text.size();) {
+        if (!isEscape(text, i)) {
+            decoded += text[i++];
+            continue;
         }
+        std::string bytes;
+        for (; i < text.size() && isEscape(text, i); i += 3)
+            bytes += static_cast<char>(std::wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
+        decoded += utf8::toWide(bytes);
     }
     return decoded;
 }
@@ -37,13 +47,31 @@ bool sameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {
 // res://<programPath>/<page>
 bool isProgramPage(const WebAddress& address, const std::wstring& programPath) {
     if (address.scheme != kProgramScheme || !address.hasAuthority || programPath.empty()) return false;
-    const std::wstring path = percentDecoded(address.afterScheme.substr(2));
+    // A '#' in the path itself arrives escaped; a raw one starts the fragment.
+    const std::wstring written = address.afterScheme.substr(2);
+    const std::wstring path = percentDecoded(written.substr(0, written.find(L'#')));
     return path.size() > programPath.size() + 1 && path[programPath.size()] == L'/' &&
            sameTextIgnoringCase(path.substr(0, programPath.size()), programPath);
 }
 
 bool endsWith(const std::wstring& text, const std::wstring& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Parent domains under which unrelated owners register their names: a start page on
+// www.lumaro.com.cn must not trust every site in com.cn.
+bool isSharedSuffix(const std::wstring& domain) {
+    static const wchar_t* const kShared[] = {
+        L"com.cn", L"net.cn", L"org.cn", L"gov.cn", L"edu.cn", L"ac.cn",
+        L"com.hk", L"com.tw", L"com.sg", L"com.au", L"net.au", L"org.au",
+        L"co.uk", L"org.uk", L"ac.uk", L"co.jp", L"ne.jp", L"or.jp",
+        L"co.kr", L"co.nz", L"co.in", L"com.br",
+        L"github.io", L"gitlab.io", L"blogspot.com", L"appspot.com", L"herokuapp.com",
+        L"azurewebsites.net", L"cloudfront.net", L"netlify.app", L"vercel.app", L"pages.dev",
+    };
+    for (const wchar_t* shared : kShared)
+        if (domain == shared) return true;
+    return false;
 }
 
 bool isTrustedHost(const std::wstring& host, const std::wstring& startHost) {
@@ -54,6 +82,7 @@ bool isTrustedHost(const std::wstring& host, const std::wstring& startHost) {
     size_t secondDot = firstDot == std::wstring::npos ? firstDot : startHost.find(L'.', firstDot + 1);
     if (secondDot == std::wstring::npos) return false;  // fewer than three labels
     const std::wstring parent = startHost.substr(firstDot + 1);
+    if (isSharedSuffix(parent)) return false;
     return host == parent || endsWith(host, L"." + parent);
 }
 

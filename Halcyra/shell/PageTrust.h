@@ -3,7 +3,9 @@
 // pages (res://<programPath>/...) and http and https pages on the start page's host or,
 // when that host is a domain name of three labels or more, on its parent domain and the
 // parent's subdomains: a start page on www.example.com trusts example.com and
-// *.example.com. Every other document, whatever its scheme, is not trusted.
+// *.example.com, unless that parent is a suffix shared by unrelated owners (com.cn,
+// co.uk, github.io...): then only the start host itself. Every other document, whatever
+// its scheme, is not trusted.
 #include <string>
 
 // address: the document's current address; startPage: the page the launcher opened (its

@@ -19,9 +19,10 @@ std::string shown(const std::wstring& text) {
     return out;
 }
 
-void expectTable(const wchar_t* startPage, std::initializer_list<Case> cases) {
+void expectTable(const wchar_t* startPage, std::initializer_list<Case> cases,
+                 const std::wstring& program = kProgram) {
     for (const Case& c : cases)
-        EXPECT_EQ(c.trusted, isTrustedPage(c.address, startPage, kProgram))
+        EXPECT_EQ(c.trusted, isTrustedPage(c.address, startPage, program))
             << shown(c.address) << " with start page " << shown(startPage);
 }
 
@@ -103,6 +104,56 @@ TEST(PageTrust, ShorterAndLongerStartHostsAndIpAddresses) {
         {L"http://shop.\u4F8B\u5B50.com/", true},
         {L"http://shop.xn--fsqu00b.com/", false},
     });
+}
+
+TEST(PageTrust, AParentDomainSharedByUnrelatedOwnersTrustsOnlyTheStartHost) {
+    expectTable(L"http://lumaro.com.cn/", {
+        {L"http://lumaro.com.cn/", true},
+        {L"http://com.cn/", false},
+        {L"http://evil.com.cn/", false},
+        {L"http://www.lumaro.com.cn/", false},
+    });
+    expectTable(L"https://Lumaro.CO.UK./", {
+        {L"https://lumaro.co.uk/", true},
+        {L"https://evil.co.uk/", false},
+        {L"https://co.uk/", false},
+    });
+    expectTable(L"https://lumaro.github.io/start", {
+        {L"https://lumaro.github.io/", true},
+        {L"https://evil.github.io/", false},
+    });
+    // One label more, and the parent is the owner's own domain again.
+    expectTable(L"http://www.lumaro.com.cn/", {
+        {L"http://lumaro.com.cn/", true},
+        {L"http://shop.lumaro.com.cn/", true},
+        {L"http://evil.com.cn/", false},
+        {L"http://com.cn/", false},
+    });
+}
+
+TEST(PageTrust, TheLaunchersOwnPagesUnderAnyInstallPath) {
+    // The browser may report the path as written or with its UTF-8 bytes escaped.
+    const std::wstring chinese = L"D:\\\u6E38\u620F\\Launcher.exe";
+    expectTable(L"res://D:\\\u6E38\u620F\\Launcher.exe/start.html", {
+        {L"res://D:\\\u6E38\u620F\\Launcher.exe/start.html", true},
+        {L"res://D:\\%E6%B8%B8%E6%88%8F\\Launcher.exe/start.html", true},
+        {L"res://D:\\%e6%b8%b8%e6%88%8f\\Launcher.exe/start.html", true},
+        {L"res://D:\\%E6%B8%B8\u620F\\Launcher.exe/start.html", true},
+        {L"res://D:\\%E6%B8%B8%E6%88\\Launcher.exe/start.html", false},
+        {L"res://D:\\%E6%B8%B8\\Launcher.exe/start.html", false},
+    }, chinese);
+    // A lone escaped byte is no character of the path.
+    expectTable(L"res://D:\\\u00E6\\Launcher.exe/start.html", {
+        {L"res://D:\\\u00E6\\Launcher.exe/start.html", true},
+        {L"res://D:\\%C3%A6\\Launcher.exe/start.html", true},
+        {L"res://D:\\%E6\\Launcher.exe/start.html", false},
+    }, L"D:\\\u00E6\\Launcher.exe");
+    // '#' and '%' in the path arrive escaped; a raw '#' starts the fragment.
+    expectTable(L"res://C:\\Games %232\\100%25\\Launcher.exe/start.html", {
+        {L"res://C:\\Games %232\\100%25\\Launcher.exe/start.html", true},
+        {L"res://C:\\Games #2\\100%25\\Launcher.exe/start.html", false},
+        {L"res://C:\\Games %232\\100%\\Launcher.exe/start.html", true},
+    }, L"C:\\Games #2\\100%\\Launcher.exe");
 }
 
 TEST(PageTrust, TheLaunchersOwnPagesOnly) {
