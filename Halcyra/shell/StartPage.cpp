@@ -10,7 +10,7 @@
 
 namespace {
 
-const wchar_t kBuiltInPage[] = L"/start.html";
+const wchar_t kBuiltInPage[] = L"start.html";
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -42,7 +42,20 @@ std::string readStartPage(const char* fileName) {
     return page;
 }
 
-std::wstring builtInStartPage() { return L"res://" + programPath() + kBuiltInPage; }
+std::wstring programPageAddress(const std::wstring& path, const wchar_t* page) {
+    std::wstring address = L"res://";
+    for (wchar_t c : path) {
+        if (c == L'%')
+            address += L"%25";
+        else if (c == L'#')
+            address += L"%23";
+        else
+            address += c;
+    }
+    return address + L"/" + page;
+}
+
+std::wstring builtInStartPage() { return programPageAddress(programPath(), kBuiltInPage); }
 
 std::wstring startPageAddress(const char* fileName) {
     std::wstring page = toWide(readStartPage(fileName));

@@ -10,7 +10,12 @@ std::string readStartPage(const char* fileName);
 // The full path of the running program.
 std::wstring programPath();
 
-// "res://<full path of this program>/start.html": the start page among the program's
+// "res://<path>/<page>": a page among the HTML resources of the program at this path.
+// '%' and '#' in the path are escaped: the browser would read them as the start of an
+// escape or of the fragment.
+std::wstring programPageAddress(const std::wstring& path, const wchar_t* page);
+
+// programPageAddress(programPath(), "start.html"): the start page among the program's
 // HTML resources.
 std::wstring builtInStartPage();
 

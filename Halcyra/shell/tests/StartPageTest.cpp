@@ -1,5 +1,6 @@
 #include "Halcyra/shell/StartPage.h"
 #include "Halcyra/shell/BrowserFeatures.h"
+#include "Halcyra/shell/PageTrust.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,15 @@ TEST(StartPage, MissingEmptyOrLeadingZeroFileOpensThePageBuiltIntoTheProgram) {
     // A directory of that name cannot be read as a file.
     ASSERT_TRUE(::CreateDirectoryA((dir / "web.ini.d").c_str(), nullptr));
     EXPECT_EQ(builtIn, startPageAddress((dir / "web.ini.d").c_str()));
+}
+
+TEST(StartPage, ProgramPageAddressEscapesWhatTheBrowserWouldReadAsEscapeOrFragment) {
+    const std::wstring path = L"C:\\Games #2\\100%\\\u6E38\u620F\\Launcher.exe";
+    const std::wstring address = programPageAddress(path, L"start.html");
+    EXPECT_EQ(L"res://C:\\Games %232\\100%25\\\u6E38\u620F\\Launcher.exe/start.html", address);
+    EXPECT_TRUE(isTrustedPage(address, address, path));
+    EXPECT_EQ(L"res://C:\\halcyra\\Launcher.exe/start.html",
+              programPageAddress(L"C:\\halcyra\\Launcher.exe", L"start.html"));
 }
 
 namespace {
