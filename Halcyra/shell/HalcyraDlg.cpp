@@ -28,12 +28,14 @@ CHalcyraDlg::CHalcyraDlg()
       m_hIcon(::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME))),
       m_taskbarCreated(::RegisterWindowMessageW(kTaskbarCreatedMessage)),
       m_programPath(programPath()) {
+    // The page's own buttons end the launcher; a page of another site reached by a link
+    // may name its elements alike, and its clicks count for nothing.
     onClick(L"ButtonOK", [this] {
-        OnOK();
+        if (CanAccessExternal()) OnOK();
         return S_OK;
     });
     onClick(L"ButtonCancel", [this] {
-        OnCancel();
+        if (CanAccessExternal()) OnCancel();
         return S_OK;
     });
 }

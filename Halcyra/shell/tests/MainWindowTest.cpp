@@ -26,8 +26,10 @@ class SteppedMainDlg : public CHalcyraDlg {
 public:
     explicit SteppedMainDlg(std::function<void(SteppedMainDlg&)> step) : m_step(std::move(step)) {}
 
-    // The address of the document as the browser would report it (under Wine it shows none).
-    std::wstring shownAddress;
+    // The address of the document as the browser would report it (under Wine it shows
+    // none): the start page built into the program unless a test says otherwise.
+    // cmake/wine-run runs every test program from C:\halcyra.
+    std::wstring shownAddress = L"res://C:\\halcyra\\shell_tests.exe/start.html";
     std::wstring documentAddress() const override { return shownAddress; }
     // Runs while the window is being destroyed, after the main window's own handling.
     std::function<void(HWND)> whileDestroyed;
@@ -169,6 +171,23 @@ TEST(MainWindow, WithoutWebIniOpensTheStartPageBuiltIntoTheProgram) {
 TEST(MainWindow, PageButtonCancelEndsTheLauncher) {
     SteppedMainDlg dlg([](SteppedMainDlg& d) { d.clickElement(L"ButtonCancel"); });
     EXPECT_EQ(IDCANCEL, dlg.DoModal());
+}
+
+TEST(MainWindow, PageButtonsOfAPageFromAnotherSiteDoNothing) {
+    const INT_PTR kStillRunning = 42;
+    int steps = 0;
+    SteppedMainDlg dlg([&](SteppedMainDlg& d) {
+        if (++steps > 1) {  // the clicks did not end the window: the next step runs
+            d.EndDialog(kStillRunning);
+            return;
+        }
+        // A link followed from the start page to any site that names its buttons alike.
+        d.shownAddress = L"http://evil.test/ad.html";
+        d.clickElement(L"ButtonCancel");
+        d.clickElement(L"ButtonOK");
+        ::PostMessageW(d.hwnd(), kStep, 0, 0);
+    });
+    EXPECT_EQ(kStillRunning, dlg.DoModal());
 }
 
 namespace {
