@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
+#include "Halcyra/pagehost/Utf8.h"
+
 bool isAsciiHexDigit(wchar_t c) {
     return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
 }
@@ -111,12 +115,51 @@ bool isIpAddress(const std::wstring& canonical) {
     return isNumber(dot == std::wstring::npos ? canonical : canonical.substr(dot + 1));
 }
 
+namespace {
+
+bool isEscape(const std::wstring& text, size_t at) {
+    return text[at] == L'%' && at + 2 < text.size() && isAsciiHexDigit(text[at + 1]) &&
+           isAsciiHexDigit(text[at + 2]);
+}
+
+// A mail client would attach the named file to the message it opens: a page could have
+// any of the user's files sent. The field names may be escaped and in any letter case.
+bool asksForAttachment(const std::wstring& mailAddress) {
+    // '&' separates the fields; a client may take '?' and ';' as separators too.
+    size_t fields = mailAddress.find(L'?');
+    while (fields != std::wstring::npos) {
+        size_t start = fields + 1;
+        fields = mailAddress.find_first_of(L"&?;", start);
+        std::wstring field = mailAddress.substr(start, fields == std::wstring::npos ? fields : fields - start);
+        std::wstring name = asciiLower(percentDecoded(field.substr(0, field.find(L'='))));
+        if (name.compare(0, 6, L"attach") == 0) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::wstring percentDecoded(const std::wstring& text) {
+    std::wstring decoded;
+    for (size_t i = 0; i < text.size();) {
+        if (!isEscape(text, i)) {
+            decoded += text[i++];
+            continue;
+        }
+        std::string bytes;
+        for (; i < text.size() && isEscape(text, i); i += 3)
+            bytes += static_cast<char>(std::wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
+        decoded += utf8::toWide(bytes);
+    }
+    return decoded;
+}
+
 bool isWebOrMailAddress(const std::wstring& text) {
     for (wchar_t c : text)
         if (isBlank(c) || c == L'"') return false;
     WebAddress address;
     if (!parseWebAddress(text, address)) return false;
-    if (address.scheme == L"mailto") return true;
+    if (address.scheme == L"mailto") return !asksForAttachment(address.afterScheme);
     return (address.scheme == L"http" || address.scheme == L"https") && address.hasAuthority &&
            address.portValid && !canonicalHost(address.host).empty();
 }

@@ -25,7 +25,12 @@ bool isAsciiHexDigit(wchar_t c);
 // IPv6 literal) rather than a domain name.
 bool isIpAddress(const std::wstring& canonical);
 
+// %XX escapes decoded as the UTF-8 bytes of the characters they stand for; other text,
+// non-ASCII included, stays as it is.
+std::wstring percentDecoded(const std::wstring& text);
+
 // Whether the shell may be asked to open the text: an http or https address with a valid
-// host and port, or a mailto address, written without spaces, control characters or
-// double quotes (which a handler's command line could split on).
+// host and port, or a mailto address that asks for no attachment (no field named
+// "attach..." in any letter case, escaped or not), written without spaces, control
+// characters or double quotes (which a handler's command line could split on).
 bool isWebOrMailAddress(const std::wstring& text);

@@ -2,11 +2,9 @@
 
 #include <windows.h>
 
-#include <cwchar>
 #include <string>
 
 #include "Halcyra/common/WebAddress.h"
-#include "Halcyra/pagehost/Utf8.h"
 
 namespace {
 
@@ -15,28 +13,6 @@ const wchar_t kProgramScheme[] = L"res";
 bool isWeb(const WebAddress& address) {
     return (address.scheme == L"http" || address.scheme == L"https") && address.hasAuthority &&
            address.portValid;
-}
-
-bool isEscape(const std::wstring& text, size_t at) {
-    return text[at] == L'%' && at + 2 < text.size() && isAsciiHexDigit(text[at + 1]) &&
-           isAsciiHexDigit(text[at + 2]);
-}
-
-// %XX sequences decoded: the browser may report a resource path with escapes, which
-// stand for the UTF-8 bytes of the path's characters; unescaped characters stay as they are.
-std::wstring percentDecoded(const std::wstring& text) {
-    std::wstring decoded;
-    for (size_t i = 0; i < text.size();) {
-        if (!isEscape(text, i)) {
-            decoded += text[i++];
-            continue;
-        }
-        std::string bytes;
-        for (; i < text.size() && isEscape(text, i); i += 3)
-            bytes += static_cast<char>(std::wcstoul(text.substr(i + 1, 2).c_str(), nullptr, 16));
-        decoded += utf8::toWide(bytes);
-    }
-    return decoded;
 }
 
 bool sameTextIgnoringCase(const std::wstring& a, const std::wstring& b) {

@@ -136,13 +136,19 @@ TEST_F(Bridge, NavigateHandsOnlyWebAndMailAddressesToTheShell) {
              L"javascript:external.Init()", L"about:blank", L"ftp://files.example.com/",
              L"http://", L"https://:443/", L" https://www.example.com/", L"https://www.example.com/\" & calc",
              L"https://www.example.com/\r\n", L"",
-             L"https://www.example.com/catalogue?id=7", L"HTTP://example.com/", L"mailto:support@example.com"}) {
+             // A mail client would attach the named file: any of the user's files sent.
+             L"mailto:a@example.com?attach=C:\\Users\\me\\secret.txt",
+             L"mailto:a@example.com?subject=hi&ATTACHMENT=C:\\x.doc", L"mailto:?Attach=%22C:\\x%22",
+             L"mailto:a@example.com?%61ttach=C:\\x", L"mailto:a@example.com?subject=hi?attach=C:\\x",
+             L"https://www.example.com/catalogue?id=7", L"HTTP://example.com/", L"mailto:support@example.com",
+             L"mailto:support@example.com?subject=attach&body=attach=C:\\x"}) {
         fw::Variant result;
         EXPECT_EQ(S_OK, invoke(bridge(), kNavigate, {target}, result));
         EXPECT_EQ(VT_EMPTY, result.type());
     }
     EXPECT_EQ((std::vector<std::wstring>{L"https://www.example.com/catalogue?id=7", L"HTTP://example.com/",
-                                         L"mailto:support@example.com"}),
+                                         L"mailto:support@example.com",
+                                         L"mailto:support@example.com?subject=attach&body=attach=C:\\x"}),
               opened);
 
     // The download directory is opened whether or not it exists.
