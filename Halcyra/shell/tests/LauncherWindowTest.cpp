@@ -330,8 +330,10 @@ namespace {
 
 std::string narrow(const std::wstring& ascii) { return std::string(ascii.begin(), ascii.end()); }
 
+// Names as resource scripts write them: a numbered resource as "#<number>".
 BOOL CALLBACK collectName(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR names) {
-    if (!IS_INTRESOURCE(name)) reinterpret_cast<std::set<std::wstring>*>(names)->insert(name);
+    reinterpret_cast<std::set<std::wstring>*>(names)->insert(
+        IS_INTRESOURCE(name) ? L"#" + std::to_wstring(reinterpret_cast<ULONG_PTR>(name)) : std::wstring(name));
     return TRUE;
 }
 
