@@ -14,6 +14,10 @@ async function launchBrowser({ headless = true } = {}) {
         executablePath: CHROMIUM,
         headless: headless ? true : false,
         defaultViewport: headless ? { width: 1280, height: 900 } : null,
+        // Ctrl+C is for the caller: it must close the page host before it exits.
+        handleSIGINT: false,
+        handleSIGTERM: false,
+        handleSIGHUP: false,
         args: [
             "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
             "--disable-component-update", "--disable-sync", "--disable-quic", "--window-size=1280,900",

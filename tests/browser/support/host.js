@@ -149,9 +149,13 @@ async function startPageHost(bin, demo, name,
                 } catch (e) {
                     // Gone already: the wait below sees it.
                 }
+                // A host that does not close: end it, its prefix and the drives mounted in it.
                 const timer = setTimeout(() => {
                     try { process.kill(-child.pid, "SIGKILL"); } catch (e) { /* ended */ }
                     spawnSync("wineserver", ["-k"], { env: { ...process.env, WINEPREFIX: prefix } });
+                    const mounts = spawnSync("findmnt", ["-rn", "-o", "TARGET"], { encoding: "utf8" }).stdout || "";
+                    for (const mount of mounts.split("\n").filter((m) => m.startsWith(prefix + "/")).reverse())
+                        spawnSync("umount", ["-l", mount]);
                 }, 90000);
                 await exited;
                 clearTimeout(timer);
