@@ -94,6 +94,7 @@ bool DownloadWorker::startFresh()
         if (!answer.hasRange || answer.first != 0) return false;
         m_lengthKnown = true;
         m_total = answer.total;
+        m_rangeEnd = answer.last + 1;
     } else {
         m_lengthKnown = answer.hasLength;
         m_total = answer.hasLength ? answer.length : 0;
@@ -191,12 +192,14 @@ bool DownloadWorker::request(const HttpRange& range, HttpAnswer& answer)
 DownloadWorker::Fit DownloadWorker::judge(const HttpAnswer& answer)
 {
     if (answer.status == kStatusPartial) {
-        if (answer.hasRange && answer.first == m_received && answer.total == m_total) return Fit::append;
-        return Fit::refuse;
+        if (!answer.hasRange || answer.first != m_received || answer.total != m_total) return Fit::refuse;
+        m_rangeEnd = answer.last + 1;
+        return Fit::append;
     }
     // The whole file again, as it was: start over with it.
     if (isSuccess(answer.status) && answer.hasLength && answer.length == m_total) {
         m_restartPending = true;
+        m_rangeEnd = 0;
         m_pendingTotal = m_total;
         m_pendingValidatorKind = answer.validatorKind;
         m_pendingValidator = answer.validator;
@@ -216,11 +219,13 @@ void DownloadWorker::transfer()
             // Unknown length: only the end of its one body ends such a file; it cannot be
             // asked for again.
             if (!m_lengthKnown) return;
-            if (!nextRequest(failed)) return;
+            const Ahead ahead = failed ? Ahead::none : takeAhead();
+            if (ahead != Ahead::taken && !nextRequest(failed || ahead == Ahead::refused)) return;
         }
         const std::uint64_t before = m_received;
         const Body body = readBody();
         m_fetch.reset();
+        if (body != Body::ended) m_ahead.reset();
         if (body == Body::stopped || body == Body::writeFailed) return;
         if (!m_lengthKnown) {
             m_bodyEnded = body == Body::ended;
@@ -252,6 +257,28 @@ bool DownloadWorker::nextRequest(bool failedBefore)
     }
 }
 
+void DownloadWorker::askAhead()
+{
+    if (m_ahead || m_restartPending || m_rangeEnd == 0 || m_rangeEnd >= m_total) return;
+    m_aheadFrom = m_rangeEnd;
+    m_ahead.reset(new HttpFetch(m_url, rangeFrom(m_aheadFrom)));
+}
+
+DownloadWorker::Ahead DownloadWorker::takeAhead()
+{
+    std::unique_ptr<HttpFetch> ahead = std::move(m_ahead);
+    // Sent for where the range was to end; the body may have ended elsewhere.
+    if (!ahead || m_aheadFrom != m_received) return Ahead::none;
+    m_fetch = std::move(ahead);
+    HttpAnswer answer;
+    if (m_fetch->waitForAnswer(m_manager.stopEvent(), HttpFetch::kAnswerTimeoutMs, answer) ==
+            HttpFetch::Result::ok &&
+        judge(answer) != Fit::refuse)
+        return Ahead::taken;
+    m_fetch.reset();
+    return Ahead::refused;
+}
+
 DownloadWorker::Body DownloadWorker::readBody()
 {
     std::vector<char> piece;
@@ -263,6 +290,9 @@ DownloadWorker::Body DownloadWorker::readBody()
         case HttpFetch::Result::ok: break;
         }
         if (piece.empty()) return Body::ended;
+        // The whole range is here while its last pieces are written: the next range is
+        // asked for meanwhile.
+        if (m_fetch->bodyArrived()) askAhead();
         if (!write(piece)) return Body::writeFailed;
         // The range is complete: nothing is left to wait for.
         if (m_lengthKnown && m_received >= m_total && !m_restartPending) return Body::ended;
@@ -325,6 +355,7 @@ void DownloadWorker::recordProgress()
 void DownloadWorker::finish()
 {
     recordProgress();
+    m_ahead.reset();
     m_fetch.reset();
     m_file.reset();
 

@@ -39,6 +39,9 @@ private:
     bool resume(const ResumeRecord& record);
     void transfer();
     bool nextRequest(bool failedBefore);
+    void askAhead();
+    enum class Ahead { none, taken, refused };
+    Ahead takeAhead();
     Fit judge(const HttpAnswer& answer);
     bool request(const HttpRange& range, HttpAnswer& answer);
     HttpRange rangeFrom(std::uint64_t offset);
@@ -57,6 +60,11 @@ private:
     const std::wstring m_url;
 
     std::unique_ptr<HttpFetch> m_fetch;  // the request being read
+    // The request for the range after it, sent while the last pieces of the one being read
+    // are written, and the offset where that range starts.
+    std::unique_ptr<HttpFetch> m_ahead;
+    std::uint64_t m_rangeEnd = 0;        // the end of the range being read, when it is one
+    std::uint64_t m_aheadFrom = 0;
     bool m_bodyEnded = false;            // the current request's body came to its end
     // The partial file is emptied before the next write, and these take over then.
     bool m_restartPending = false;

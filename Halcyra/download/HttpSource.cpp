@@ -354,6 +354,12 @@ HttpFetch::Result HttpFetch::waitForAnswer(HANDLE stopEvent, DWORD timeoutMs, Ht
     }
 }
 
+bool HttpFetch::bodyArrived() const
+{
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    return m_state->ended;
+}
+
 HttpFetch::Result HttpFetch::read(HANDLE stopEvent, DWORD timeoutMs, std::vector<char>& piece)
 {
     const DWORD start = GetTickCount();

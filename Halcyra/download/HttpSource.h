@@ -62,6 +62,8 @@ public:
     Result waitForAnswer(HANDLE stopEvent, DWORD timeoutMs, HttpAnswer& answer);
     // The next piece of the body, in the order it arrived.
     Result read(HANDLE stopEvent, DWORD timeoutMs, std::vector<char>& piece);
+    // True once the whole body has arrived, though pieces of it may still wait to be read.
+    bool bodyArrived() const;
 
     struct State;
 
