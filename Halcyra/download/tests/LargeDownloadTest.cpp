@@ -35,8 +35,9 @@ TEST_F(DownloadTest, FileOfFourGibibytesAndMoreIsStoppedResumedAndComplete)
     big.zeroFrom = kZerosFrom;
     big.zeroTo = kZerosTo;
     big.etag = "\"large\"";
-    big.trickleBytes = 256 * 1024;
-    big.trickleDelayMs = 10;
+    // Slow enough that the test sees the transfer between 4 GiB and its end (1 MiB).
+    big.trickleBytes = 32 * 1024;
+    big.trickleDelayMs = 20;
     server.setReply("/large.bin", big);
 
     // The first answer announces more than 32 bits can hold.
