@@ -73,29 +73,47 @@ HRESULT TableDispatch::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARA
     if (params && params->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
     if (argc != method.argCount) return DISP_E_BADPARAMCOUNT;
 
+    // Both the failure result and the handler are copied: a handler may detach the table,
+    // and with it the method, while it runs.
+    std::function<Variant()> failureResult;
     try {
+        failureResult = method.failureResult;
         DispatchArgs args(argc);
         for (UINT i = 0; i < argc; ++i) {
             // rgvarg holds the arguments last first.
             HRESULT hr = variantToString(params->rgvarg[argc - 1 - i], args[i]);
             if (FAILED(hr)) {
+                if (failureResult) return answerFailure(failureResult, result);
                 if (argError) *argError = argc - 1 - i;
                 return DISP_E_TYPEMISMATCH;
             }
         }
-        // Keep the handler alive even if it detaches the table while running.
         std::function<Variant(const DispatchArgs&)> handler = method.handler;
         Variant value = handler(args);
         if (result) value.moveTo(result);
         return S_OK;
     } catch (const std::bad_alloc&) {
+        if (failureResult) return answerFailure(failureResult, result);
         return E_OUTOFMEMORY;
     } catch (...) {
+        if (failureResult) return answerFailure(failureResult, result);
         if (exception) {
             *exception = EXCEPINFO{};
             exception->scode = E_UNEXPECTED;
         }
         return DISP_E_EXCEPTION;
+    }
+}
+
+HRESULT TableDispatch::answerFailure(const std::function<Variant()>& failureResult, VARIANT* result) {
+    try {
+        Variant value = failureResult();
+        if (result) value.moveTo(result);
+        return S_OK;
+    } catch (...) {
+        // Not even the failure result could be made: the call answers nothing.
+        if (result) ::VariantInit(result);
+        return S_OK;
     }
 }
 

@@ -8,6 +8,10 @@
 // VariantChangeType and passes them in call order (rgvarg holds them reversed). The
 // handler's Variant is the result. No C++ exception leaves Invoke.
 //
+// A call that fails after that (an argument that cannot be converted to text, a handler
+// that throws, memory running out for either) answers an error, unless the method names
+// a failure result: the caller then gets that result, as if the call had gone through.
+//
 // The object is reference counted by its COM clients; its owner calls detach() before
 // the handlers' captures die, after which every call answers E_UNEXPECTED.
 #include <windows.h>
@@ -29,6 +33,7 @@ struct DispatchMethod {
     std::wstring name;
     unsigned argCount;
     std::function<Variant(const DispatchArgs&)> handler;
+    std::function<Variant()> failureResult = nullptr;  // optional; see above
 };
 
 class TableDispatch final : public ComObject<IDispatch> {
@@ -54,6 +59,8 @@ public:
 private:
     explicit TableDispatch(std::vector<DispatchMethod> methods);
     ~TableDispatch() override = default;
+
+    static HRESULT answerFailure(const std::function<Variant()>& failureResult, VARIANT* result);
 
     std::vector<DispatchMethod> m_methods;
     bool m_detached = false;

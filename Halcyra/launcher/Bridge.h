@@ -6,6 +6,11 @@
 // page), `const std::wstring&` parameters get it unconverted.
 // Results: void -> VT_EMPTY, int and long -> VT_I4, float -> VT_R4, bool -> VT_BOOL,
 // std::string -> VT_BSTR (through toWide), int64_t -> VT_I8.
+//
+// No error reaches the script: a call whose argument cannot be converted, or that runs out
+// of memory or otherwise fails, answers the method's empty result (nothing, 0, 0.0, false,
+// empty text), or the failure value given when the method is bound where such a result
+// would mean something (0 from a download is "started").
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -41,21 +46,51 @@ fw::Variant call(Owner* owner, Method method, const fw::DispatchArgs& args,
     }
 }
 
+// What a failed call answers: the empty result of the method's type, or the given value.
+template <class R>
+struct Failure {
+    R value{};
+};
+template <>
+struct Failure<void> {};
+
+template <class R>
+fw::Variant failureResult(const Failure<R>& failure) {
+    if constexpr (std::is_void_v<R>) {
+        return fw::Variant();
+    } else {
+        return result(failure.value);
+    }
+}
+
 template <class Owner, class Method, class R, class... A>
-fw::DispatchMethod bind(const wchar_t* name, Owner* owner, Method fn) {
-    return {name, static_cast<unsigned>(sizeof...(A)), [owner, fn](const fw::DispatchArgs& args) {
+fw::DispatchMethod bind(const wchar_t* name, Owner* owner, Method fn, Failure<R> failure) {
+    return {name, static_cast<unsigned>(sizeof...(A)),
+            [owner, fn](const fw::DispatchArgs& args) {
                 return call<Owner, Method, R, A...>(owner, fn, args, std::index_sequence_for<A...>{});
-            }};
+            },
+            [failure] { return failureResult(failure); }};
 }
 
 template <class Owner, class R, class... A>
 fw::DispatchMethod method(const wchar_t* name, Owner* owner, R (Owner::*fn)(A...)) {
-    return bind<Owner, decltype(fn), R, A...>(name, owner, fn);
+    return bind<Owner, decltype(fn), R, A...>(name, owner, fn, Failure<R>{});
 }
 
 template <class Owner, class R, class... A>
 fw::DispatchMethod method(const wchar_t* name, Owner* owner, R (Owner::*fn)(A...) const) {
-    return bind<Owner, decltype(fn), R, A...>(name, owner, fn);
+    return bind<Owner, decltype(fn), R, A...>(name, owner, fn, Failure<R>{});
+}
+
+// As above, answering `failure` when the call fails.
+template <class Owner, class R, class... A>
+fw::DispatchMethod method(const wchar_t* name, Owner* owner, R (Owner::*fn)(A...), R failure) {
+    return bind<Owner, decltype(fn), R, A...>(name, owner, fn, Failure<R>{failure});
+}
+
+template <class Owner, class R, class... A>
+fw::DispatchMethod method(const wchar_t* name, Owner* owner, R (Owner::*fn)(A...) const, R failure) {
+    return bind<Owner, decltype(fn), R, A...>(name, owner, fn, Failure<R>{failure});
 }
 
 }  // namespace bridge

@@ -8,6 +8,8 @@
 
 namespace {
 const char kDownloadDirSuffix[] = ":/Orbelune/Download/";
+// What a progress query answers for a download it does not know, also when it fails.
+const float kNoProgress = -1.0f;
 const char kDataRootNoSeparator[] = ":/Orbelune";
 }  // namespace
 
@@ -41,16 +43,17 @@ std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
     using L = Launcher;
     using bridge::method;
     // The page's wide text goes to the download manager unconverted: a name the ANSI code
-    // page cannot hold is refused there, not altered.
+    // page cannot hold is refused there, not altered. A call that fails answers its
+    // method's empty result; where 0 would mean "started" or "0 % done", the refusal.
     long (DownloadManager::*const downloadAndRename)(const std::wstring&, const std::wstring&) =
         &DownloadManager::downloadAndRename;
     return {
         method(L"setSavePath", &m_downloads, &DownloadManager::setSavePath),
         method(L"setUnCompressPath", &m_downloads, &DownloadManager::setUnCompressPath),
-        method(L"download", this, &L::download),
-        method(L"downloadAndRename", &m_downloads, downloadAndRename),
+        method(L"download", this, &L::download, static_cast<int>(DownloadManager::kBadName)),
+        method(L"downloadAndRename", &m_downloads, downloadAndRename, DownloadManager::kBadName),
         method(L"getDownloadingFilenames", &m_downloads, &DownloadManager::getDownloadingFilenames),
-        method(L"getDownloadProgress", &m_downloads, &DownloadManager::getDownloadProgress),
+        method(L"getDownloadProgress", &m_downloads, &DownloadManager::getDownloadProgress, kNoProgress),
         method(L"getDownloadProgressInfo", &m_downloads, &DownloadManager::getDownloadProgressInfo),
         method(L"isFileExist", this, &L::isFileExist),
         method(L"deleteFile", this, &L::deleteFile),
@@ -70,7 +73,8 @@ std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
         method(L"getCurrentDownloadDir", this, &L::getCurrentDownloadDir),
         method(L"getChangeDiskProgress", &m_driveMove, &DriveMove::progress),
         method(L"versionCheckAndUpdate", &m_engineUpdate, &EngineUpdate::versionCheckAndUpdate),
-        method(L"getVersionUpdateProgress", &m_engineUpdate, &EngineUpdate::getVersionUpdateProgress),
+        method(L"getVersionUpdateProgress", &m_engineUpdate, &EngineUpdate::getVersionUpdateProgress,
+               kNoProgress),
         method(L"getLocalVersion", &m_engineUpdate, &EngineUpdate::getLocalVersion),
         method(L"getServerVersion", &m_engineUpdate, &EngineUpdate::getServerVersion),
         method(L"setParam", &m_scene, &SceneDescription::setParam),

@@ -5,6 +5,7 @@
 #include <dispex.h>
 
 #include <memory>
+#include <new>
 #include <stdexcept>
 
 namespace {
@@ -124,6 +125,41 @@ TEST(TableDispatch, ExceptionsStayInsideAndDetachedTableAnswersNothing) {
     table.reset();
     EXPECT_EQ(E_UNEXPECTED, invoke(client.get(), 2, {i4(1)}, result));
     EXPECT_TRUE(calls.seen.empty());
+}
+
+TEST(TableDispatch, MethodWithAFailureResultAnswersItInsteadOfAnError) {
+    int runs = 0;
+    std::vector<fw::DispatchMethod> methods;
+    methods.push_back({L"outOfMemory", 1,
+                       [&runs](const fw::DispatchArgs&) -> fw::Variant {
+                           ++runs;
+                           throw std::bad_alloc();
+                       },
+                       [] { return fw::Variant::fromInt(-2); }});
+    methods.push_back({L"fail", 0,
+                       [](const fw::DispatchArgs&) -> fw::Variant { throw std::runtime_error("boom"); },
+                       [] { return fw::Variant::fromString(L""); }});
+    auto table = fw::TableDispatch::create(std::move(methods));
+
+    fw::Variant result;
+    ASSERT_EQ(S_OK, invoke(table.get(), 1, {i4(1)}, result));
+    EXPECT_EQ(VT_I4, result.type());
+    EXPECT_EQ(-2, result.get().lVal);
+    EXPECT_EQ(1, runs);
+
+    ASSERT_EQ(S_OK, invoke(table.get(), 2, {}, result));
+    EXPECT_EQ(VT_BSTR, result.type());
+    EXPECT_EQ(L"", result.str());
+
+    // An argument without a text form: the handler does not run.
+    VARIANT null;
+    null.vt = VT_NULL;
+    ASSERT_EQ(S_OK, invoke(table.get(), 1, {null}, result));
+    EXPECT_EQ(-2, result.get().lVal);
+    EXPECT_EQ(1, runs);
+
+    // The argument count is still checked.
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, invoke(table.get(), 1, {}, result));
 }
 
 TEST(TableDispatch, OffersOnlyIDispatch) {

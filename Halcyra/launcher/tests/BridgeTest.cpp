@@ -176,6 +176,48 @@ TEST_F(Bridge, PageScriptSeesNumbersStringsAndBooleans) {
     EXPECT_EQ(2u, host.error().line);
 }
 
+TEST_F(Bridge, HugeOrUnconvertibleArgumentsGiveEmptyResultsQuicklyAndNoScriptError) {
+    testing_support::DriveFixture drives;
+    ASSERT_TRUE(drives.map('D')) << drives.error();
+    fw::ScriptHost host;
+    host.addObject(L"external", bridge());
+    // Every method that takes arguments, first with 65,536 backslashes in each, then with
+    // null, which has no text form. getFileSize's 64-bit result cannot be used in script.
+    const std::wstring calls =
+        L"external.setSavePath(a); show(external.setUnCompressPath(a));\n"
+        L"show(external.download(a)); show(external.downloadAndRename(a, a));\n"
+        L"show(external.getDownloadProgress(a)); show(external.getDownloadProgressInfo(a));\n"
+        L"show(external.isFileExist(a)); show(external.deleteFile(a)); show(external.getFileMD5(a));\n"
+        L"show(external.navigate(a)); show(external.saveFileVersion(a, a));\n"
+        L"show(external.queryFileVersion(a)); show(external.checkFileVersion(a, a));\n"
+        L"external.getFileSize(a); show(external.changeDisk(a));\n"
+        L"show(external.setParam(a, a)); show(external.addJson(a, a)); show(external.addJsonBody(a, a));\n"
+        L"show(external.addJsonSceneInfo(a, a)); show(external.addJsonSceneStyles(a, a));\n";
+    ASSERT_TRUE(host.run(
+        L"function show(v) { log(String(v)); }\n"
+        L"function sweep(a) {\n" + calls + L"}\n"
+        L"var huge = '\\\\';\n"
+        L"while (huge.length < 65536) huge += huge;\n"
+        L"var start = new Date().getTime();\n"
+        L"sweep(huge);\n"
+        L"sweep(null);\n"
+        L"log(new Date().getTime() - start < 2000 ? 'in time' : 'slow');\n"
+        // The update check waits about a second for the server's version file.
+        L"show(typeof external.versionCheckAndUpdate(huge));\n"
+        L"show(external.versionCheckAndUpdate(null));\n"
+        L"external.clearDownload();\n"))
+        << host.error().line << L": " << host.error().description;
+    const std::vector<std::wstring> one = {L"undefined", L"-2", L"-2", L"-1", L"", L"false", L"undefined",
+                                           L"",          L"undefined", L"undefined", L"", L"false",
+                                           L"undefined", L"undefined", L"undefined",
+                                           L"undefined", L"undefined", L"undefined"};
+    std::vector<std::wstring> expected = one;
+    expected.insert(expected.end(), one.begin(), one.end());
+    expected.insert(expected.end(), {L"in time", L"boolean", L"false"});
+    EXPECT_EQ(expected, host.logLines());
+    EXPECT_TRUE(opened.empty());
+}
+
 namespace {
 // A stand-in owner for the conversions of the bridge adapters.
 struct Echo {
