@@ -18,6 +18,14 @@ std::wstring wide(const std::string& text) { return std::wstring(text.begin(), t
 
 bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+// Announces 4096 bytes and sends none: the task stays in the table until it is stopped.
+HttpReply silentReply() {
+    HttpReply reply;
+    reply.body = HttpReply::makeBody(4096);
+    reply.stallAfter = 0;
+    return reply;
+}
+
 class DownloadBridge : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -93,9 +101,7 @@ TEST_F(DownloadBridge, PagePollsADownloadUntilItIsFinished) {
 }
 
 TEST_F(DownloadBridge, ClearDownloadStopsTheTasksAndLetsLaterOnesRun) {
-    HttpReply silent;
-    silent.body = HttpReply::makeBody(4096);
-    silent.stallAfter = 0;
+    const HttpReply silent = silentReply();
     server.setReply("/a.bin", silent);
     server.setReply("/b.bin", silent);
     HttpReply small;
@@ -184,9 +190,7 @@ TEST_F(DownloadBridge, ClearDownloadAndClosingReturnPromptlyWhileServersKeepSile
 }
 
 TEST_F(DownloadBridge, PageNamesResolveOnlyUnderASavePathAndOnlyToPlainFiles) {
-    HttpReply silent;
-    silent.body = HttpReply::makeBody(4096);
-    silent.stallAfter = 0;
+    const HttpReply silent = silentReply();
     server.setReply("/pkg/scene.pak", silent);
     server.setReply("/pkg/aux.pak", silent);
     // What the names would reach without a save path: the root of the current drive.
