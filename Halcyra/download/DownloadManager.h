@@ -45,7 +45,9 @@ public:
     DownloadManager(const DownloadManager&) = delete;
     DownloadManager& operator=(const DownloadManager&) = delete;
 
-    // dir is relative to the data drive; the directory is created (failure ignored).
+    // dir is relative to the data drive; the directory is created (failure ignored), unless
+    // its path is too long for the file functions, in which case every name under it is
+    // refused (resolveName).
     void setSavePath(const std::string& dir);
     void setUnCompressPath(const std::string& dir);
     std::string savePath() const;
