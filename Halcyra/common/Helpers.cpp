@@ -1,6 +1,6 @@
 #include "Halcyra/common/Helpers.h"
 
-#include "framework/MessageBox.h"
+#include "Halcyra/common/UserMessage.h"
 #include "framework/UniqueHandle.h"
 #include "utility/Directories.h"
 
@@ -139,5 +139,5 @@ void showCreateFileFailed(const std::string& path) {
     static const char kCaption[] = "创建文件失败";
     char message[1024] = {};
     std::snprintf(message, sizeof message, kFormat, path.c_str());
-    fw::messageBox(GetActiveWindow(), message, kCaption, MB_OK);
+    showUserMessage(message, kCaption, MB_OK);
 }

@@ -21,8 +21,8 @@ std::string getFileExtension(const std::string& name);  // after the last '.', o
 bool createDirectories(const std::string& path);        // true when the directory exists at the end
 bool createParentDirs(const std::string& path);         // createDirectories(getFilePath(path))
 
-// The message shown when a file the launcher writes cannot be created, owned by the active
-// window: the scene description, the engine's command record and a download's partial file.
+// The message shown when a file the launcher writes cannot be created (the scene
+// description, the engine's command record, a download's partial file), as a user message.
 void showCreateFileFailed(const std::string& path);
 
 // Runs the command line in the working directory directory, with its window shown as show

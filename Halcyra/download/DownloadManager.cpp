@@ -5,6 +5,7 @@
 #include "Halcyra/download/NameResolution.h"
 #include "Halcyra/common/Helpers.h"
 #include "Halcyra/storage/DataDrive.h"
+#include "framework/MessagePump.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -218,7 +219,9 @@ void DownloadManager::stopDownloads()
 {
     m_stop = true;
     SetEvent(m_stopEvent.get());
-    while (taskCount() != 0) Sleep(kStopPollMs);
+    // A worker may be showing a message box owned by the main window: the window must
+    // answer it while waiting.
+    while (taskCount() != 0) fw::waitPumping(nullptr, kStopPollMs);
     closeEndedTasks();
 }
 

@@ -71,7 +71,8 @@ public:
     void clearDownload();  // stopDownloads, then downloads may start again
 
     // The download part of the launcher's shutdown: raise the stop flag, wait until every
-    // task has left the table, close the ended workers' handles. The flag stays raised.
+    // task has left the table (dispatching this thread's messages meanwhile), close the
+    // ended workers' handles. The flag stays raised.
     void stopDownloads();
     // Lets downloads run again after stopDownloads.
     void clearStopFlag();

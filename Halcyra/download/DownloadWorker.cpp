@@ -5,7 +5,7 @@
 #include "Halcyra/download/DownloadTask.h"
 #include "Halcyra/download/Extractor.h"
 #include "Halcyra/storage/DataDrive.h"
-#include "framework/MessageBox.h"
+#include "Halcyra/common/UserMessage.h"
 
 #include <mmsystem.h>
 
@@ -421,5 +421,5 @@ void DownloadWorker::showMessage(const char* format, const std::string& value, c
 {
     char text[1024];
     std::snprintf(text, sizeof text, format, value.c_str());
-    fw::messageBox(GetActiveWindow(), text, caption, MB_OK);
+    showUserMessage(text, caption, MB_OK);
 }

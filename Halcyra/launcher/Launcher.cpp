@@ -29,9 +29,11 @@ void Launcher::initStartupState() {
 }
 
 void Launcher::stopAllWork() {
-    // In this order, each step waiting without a time limit:
+    // In this order, each wait dispatching this thread's messages, so that a worker's
+    // message box owned by the main window can be shown and answered:
     // 1. a running drive move finishes (it rewrites the drive record);
-    // 2. the stop flag is raised and the download task table drains;
+    // 2. the stop flag is raised and the download task table drains (an installation
+    //    waiting for the engine to close gives up at once and installs nothing);
     // 3. the handles of finished download workers are closed;
     // 4. the engine this launcher started is ended.
     m_driveMove.waitForEnd();

@@ -1,5 +1,6 @@
 #include "Halcyra/shell/HalcyraDlg.h"
 
+#include "Halcyra/common/UserMessage.h"
 #include "Halcyra/res/resource.h"
 #include "Halcyra/shell/AboutDlg.h"
 #include "Halcyra/shell/BrowserFeatures.h"
@@ -53,6 +54,7 @@ BOOL CHalcyraDlg::OnInitDialog() {
     writeBrowserFeatures();
     ::SetWindowPos(hwnd(), nullptr, 0, 0, 1280, 738, SWP_NOZORDER);
     ::ShowWindow(hwnd(), SW_SHOWMAXIMIZED);
+    setMessageOwner(hwnd());
     m_launcher.initStartupState();
     m_startPage = startPageAddress(kStartPageFile);
     Navigate(m_startPage.c_str());
@@ -87,6 +89,7 @@ void CHalcyraDlg::removeTrayIcon() {
 }
 
 void CHalcyraDlg::OnDestroy() {
+    setMessageOwner(nullptr);
     // An icon left behind would stay in the tray until the pointer passes over it.
     removeTrayIcon();
     HtmlDialog::OnDestroy();
@@ -118,7 +121,20 @@ bool CHalcyraDlg::PreTranslateMessage(MSG* msg) {
     return HtmlDialog::PreTranslateMessage(msg);
 }
 
+// The launcher's work is stopped while this window still exists and answers: a worker may
+// be showing a message box that this window owns, and the user has to be able to see and
+// answer it before the launcher can end.
+void CHalcyraDlg::endAfterStopping(INT_PTR result) {
+    if (m_stopping) return;  // closed again while stopping
+    m_stopping = true;
+    // A minimised owner hides the boxes it owns.
+    if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
+    m_launcher.stopAllWork();
+    EndDialog(result);
+}
+
 void CHalcyraDlg::OnClose() {
+    if (m_stopping) return;
     if (::IsIconic(hwnd())) {
         HtmlDialog::OnClose();
         return;

@@ -25,6 +25,8 @@ protected:
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
     bool OnSysCommand(UINT id, LPARAM lParam) override;
     void OnClose() override;
+    void OnOK() override { endAfterStopping(IDOK); }
+    void OnCancel() override { endAfterStopping(IDCANCEL); }
     bool OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     bool PreTranslateMessage(MSG* msg) override;
     void OnDestroy() override;
@@ -36,6 +38,7 @@ private:
     void removeTrayIcon();
     LRESULT onTrayNotify(UINT mouseMessage);
     void showMaximisedInFront();
+    void endAfterStopping(INT_PTR result);
 
     HICON m_hIcon;
     NOTIFYICONDATAW m_trayIcon{};
@@ -43,4 +46,5 @@ private:
     std::wstring m_startPage;  // the address opened at start; its host is trusted
     std::wstring m_programPath;
     Launcher m_launcher;
+    bool m_stopping = false;
 };

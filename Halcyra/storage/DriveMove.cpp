@@ -3,6 +3,7 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/storage/DriveSurvey.h"
 #include "Halcyra/update/FileReplace.h"
+#include "framework/MessagePump.h"
 
 #include <vector>
 
@@ -64,7 +65,9 @@ void DriveMove::waitForEnd()
 {
     if (!m_worker)
         return;
-    WaitForSingleObject(m_worker.get(), INFINITE);
+    // The worker may be showing a message box owned by the main window: the window must
+    // answer it while waiting.
+    fw::waitPumping(m_worker.get(), INFINITE);
     m_worker.reset();
 }
 

@@ -28,7 +28,8 @@ public:
     // one. A poll after the worker has ended releases it, so a new move can start.
     float progress();
 
-    // Returns once no move runs; the launcher waits so before it stops.
+    // Returns once no move runs; the launcher waits so before it stops, its windows
+    // answering meanwhile.
     void waitForEnd();
 
 private:

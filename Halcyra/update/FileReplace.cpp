@@ -1,7 +1,7 @@
 #include "Halcyra/update/FileReplace.h"
 
 #include "Halcyra/common/Helpers.h"
-#include "framework/MessageBox.h"
+#include "Halcyra/common/UserMessage.h"
 #include "framework/UniqueHandle.h"
 
 #include <windows.h>
@@ -208,9 +208,8 @@ bool FileReplacer::replaceWithBackup(const std::string& root, const std::string&
         DeleteFileA(target.c_str());
     if (backedUp)
         MoveFileA(backup.c_str(), target.c_str());
-    fw::messageBox(GetActiveWindow(),
-                   format(kReplaceFailedText, target.c_str(), source.c_str()).c_str(),
-                   kReplaceFailedCaption, MB_OK);
+    showUserMessage(format(kReplaceFailedText, target.c_str(), source.c_str()).c_str(),
+                    kReplaceFailedCaption, MB_OK);
     return false;
 }
 

@@ -117,7 +117,7 @@ TEST_F(DownloadTest, TaskNamesComeFromTheEndOfTheUrl)
     EXPECT_EQ(L"创建文件（D:/dl/f.zip?x=1~）失败! 通常是您没有写文件权限引起，请尝试重置Internet Explorer设置!",
               shown[0].text);
     EXPECT_EQ(L"创建文件失败", shown[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), shown[0].type);
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_SETFOREGROUND | MB_TOPMOST), shown[0].type);
 
     // Backslashes separate as well; the server answers an unknown path with a 404, which
     // is no file.

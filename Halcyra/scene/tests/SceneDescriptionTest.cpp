@@ -214,5 +214,6 @@ TEST(SceneDescription, UncreatableDocumentIsReported)
               L"请尝试重置Internet Explorer设置!",
               messages.calls[0].text);
     EXPECT_EQ(L"创建文件失败", messages.calls[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_OK), messages.calls[0].type);
+    // Without a main window, in front of every other window.
+    EXPECT_EQ(static_cast<UINT>(MB_OK | MB_SETFOREGROUND | MB_TOPMOST), messages.calls[0].type);
 }

@@ -161,7 +161,7 @@ TEST_F(ReplaceWithBackup, TargetThatCannotBeCreatedIsReported)
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, replaceFailedText(root() + "dst/blocker/x.bin", root() + "new.bin"));
     EXPECT_EQ(messages[0].caption, L"版本更新");
-    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(messages[0].type, static_cast<UINT>(MB_OK | MB_SETFOREGROUND | MB_TOPMOST));
     EXPECT_EQ(files::read(root() + "dst/blocker"), "a file where a directory is needed");
 }
 
