@@ -4,10 +4,13 @@
 //                            (letter case ignored, as taskkill does)
 // Exit code 0 when at least one process was terminated, 128 when none matched, 1 on a
 // command line it does not understand. It always terminates, as with /f.
+// TASKKILL_STANDIN_DELAY_MS in the environment makes it take that long before it
+// terminates anything, as a busy system's taskkill may.
 #include <windows.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -59,6 +62,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     LocalFree(args);
     if (!understood || name.empty())
         return kUsage;
+
+    wchar_t delay[16] = {};
+    if (GetEnvironmentVariableW(L"TASKKILL_STANDIN_DELAY_MS", delay, 16) > 0)
+        Sleep(static_cast<DWORD>(_wtoi(delay)));
 
     int terminated = 0;
     for (DWORD id : processesNamed(name)) {

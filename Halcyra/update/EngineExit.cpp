@@ -1,9 +1,10 @@
 #include "Halcyra/update/EngineExit.h"
 
 #include "Halcyra/common/Helpers.h"
-#include "framework/MessageBox.h"
+#include "Halcyra/common/UserMessage.h"
 
-#include <windows.h>
+#include <functional>
+#include <string>
 
 namespace {
 
@@ -27,32 +28,70 @@ bool engineRunning()
     return findEngineProcess() != 0;
 }
 
-}  // namespace
-
-bool waitForEngineExit()
+// Sleeps unless stop is signalled first; false then.
+bool pause(DWORD milliseconds, HANDLE stop)
 {
-    if (engineRunning()) {
-        fw::messageBox(nullptr, kEngineRunningText, kEngineRunningCaption, MB_OK);
-        Sleep(kSettleMs);
-        int waited = kFirstWaitedMs;
-        while (engineRunning()) {
-            if (waited == kAskEveryMs) {
-                if (fw::messageBox(nullptr, kStillRunningText, kStillRunningCaption, MB_YESNO) !=
-                    IDYES)
-                    return false;
-                waited = 0;
-            }
-            waited += kPollMs;
-            Sleep(kPollMs);
-        }
+    if (!stop) {
+        Sleep(milliseconds);
+        return true;
     }
-    // An engine started while the user was being asked must not hold its files either.
-    if (engineRunning())
-        forceCloseEngine();
+    return WaitForSingleObject(stop, milliseconds) == WAIT_TIMEOUT;
+}
+
+// Polls while waiting() holds, asking whether to wait on each time the wait reaches 5 s
+// (waitedMs counts as already waited). False on No or on stop.
+bool waitWhile(const std::function<bool()>& waiting, int waitedMs, HANDLE stop)
+{
+    while (waiting()) {
+        if (waitedMs == kAskEveryMs) {
+            if (showUserMessage(kStillRunningText, kStillRunningCaption, MB_YESNO) != IDYES)
+                return false;
+            waitedMs = 0;
+        }
+        waitedMs += kPollMs;
+        if (!pause(kPollMs, stop))
+            return false;
+    }
     return true;
 }
 
-void forceCloseEngine()
+}  // namespace
+
+bool waitForEngineExit(HANDLE stop)
 {
-    WinExec(kForceCloseCommand, SW_HIDE);
+    if (engineRunning()) {
+        showUserMessage(kEngineRunningText, kEngineRunningCaption, MB_OK);
+        if (!pause(kSettleMs, stop) || !waitWhile(engineRunning, kFirstWaitedMs, stop))
+            return false;
+    }
+    // An engine started while the user was being asked must not hold its files either.
+    return !engineRunning() || forceCloseAndWait(stop);
+}
+
+bool forceCloseAndWait(HANDLE stop)
+{
+    // The files are replaced only once taskkill has ended and the engine is gone from the
+    // process list, not while either may still be on its way.
+    const fw::UniqueHandle taskkill = forceCloseEngine();
+    return waitWhile(
+        [&taskkill] {
+            return (taskkill && WaitForSingleObject(taskkill.get(), 0) == WAIT_TIMEOUT) ||
+                   engineRunning();
+        },
+        0, stop);
+}
+
+fw::UniqueHandle forceCloseEngine()
+{
+    std::string command = kForceCloseCommand;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return fw::UniqueHandle();
+    const fw::UniqueHandle thread(process.hThread);
+    return fw::UniqueHandle(process.hProcess);
 }

@@ -6,6 +6,7 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/update/EngineExit.h"
 #include "Halcyra/update/FileReplace.h"
+#include "Halcyra/update/Installation.h"
 
 #include <windows.h>
 #include <io.h>
@@ -84,8 +85,7 @@ EngineUpdate::EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads)
     // An archive that did not come out whole installs nothing: its version file would claim
     // an engine that is not there, and the next check would not offer the update again.
     m_downloads.setEngineArchiveHandler([this](const DownloadTask& task, bool extracted) {
-        if (extracted)
-            installEngineUpdate(task.dirs());
+        m_state = extracted && installEngineUpdate(task.dirs()) ? State::Installed : State::Failed;
     });
 }
 
@@ -127,13 +127,26 @@ bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
         return false;
 
     deleteFile(savePath, kEngineArchive);
-    m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string(), dirs);
+    // Running before the worker starts: a small archive may be installed before the
+    // admission returns.
+    const State before = m_state.exchange(State::Running);
+    if (m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string(), dirs) !=
+        DownloadManager::kStarted) {
+        m_state = before;
+        return false;
+    }
     return true;
 }
 
 float EngineUpdate::getVersionUpdateProgress()
 {
-    return m_downloads.getDownloadProgressIn(m_downloads.onDataDrive(kDownloadDir), kEngineArchive);
+    // The task first, then the state: the worker settles the state before its task leaves
+    // the table, so a task no longer there has its outcome recorded.
+    TaskProgress progress;
+    if (m_downloads.findProgress(kEngineArchive, progress))
+        return m_downloads.getDownloadProgressIn(m_downloads.onDataDrive(kDownloadDir), kEngineArchive);
+    // Still "running" without its task: the archive never arrived (stopped, or failed).
+    return m_state == State::Installed ? kInstalled : kNotInstalled;
 }
 
 std::string EngineUpdate::getLocalVersion() const
@@ -148,49 +161,59 @@ std::string EngineUpdate::getServerVersion() const
     return m_serverVersion;
 }
 
-void EngineUpdate::installEngineUpdate(const DownloadDirs& dirs)
+bool EngineUpdate::installEngineUpdate(const DownloadDirs& dirs)
 {
-    if (!waitForEngineExit())
-        return;
+    if (!waitForEngineExit(m_downloads.stopEvent()))
+        return false;
     const std::string& extractionDir = dirs.unCompress;
-    if (!isBelowRoot(extractionDir))
-        return;
+    const std::string versionFile = resolveName(dirs.save, kVersionFile);
+    if (!isBelowRoot(extractionDir) || _access(versionFile.c_str(), kExists) != 0)
+        return false;
     const std::string localVersion = getLocalVersion();
-    // A stopped installation leaves the version file alone, so the next check offers the
-    // update again.
-    if (!installFiles(extractionDir + "/", localVersion.empty()))
-        return;
 
+    // All or nothing: a failure or a stop midway takes back every file installed so far,
+    // and the version file, installed last, is not advanced; the next check offers the
+    // update again.
+    Installation installation;
+    if (!installFiles(extractionDir + "/", localVersion.empty(), installation) ||
+        !installation.install(m_dataDrive.systemRoot(), versionFile, kVersionFile)) {
+        installation.undo();
+        return false;
+    }
+    // Installed for good: the extracted copies go, and so do the thumbnails of an old engine.
+    for (const std::string& installed : installation.copiedSources())
+        if (installed != versionFile)
+            DeleteFileA(installed.c_str());
     if (versionNumber(localVersion) <= kLastOldThumbnailsVersion) {
         std::vector<std::string> thumbnails;
         listFilesRecursive(m_dataDrive.dataRoot() + kThumbnailCache, thumbnails);
         for (const std::string& thumbnail : thumbnails)
             DeleteFileA(thumbnail.c_str());
     }
-    replaceWithBackup(m_dataDrive.systemRoot(), resolveName(dirs.save, kVersionFile), kVersionFile);
+    return true;
 }
 
-// Installs every file below prefix, deleting each from there once it is in place; false
-// at the first file that cannot be installed.
-bool EngineUpdate::installFiles(const std::string& prefix, bool firstInstallation)
+// Installs every file below prefix into installation; false at the first file that
+// cannot be installed, or when the launcher is stopping.
+bool EngineUpdate::installFiles(const std::string& prefix, bool firstInstallation,
+                                Installation& installation)
 {
     std::vector<std::string> files;
     listFilesRecursive(prefix, files);
-    if (files.empty())
-        return true;
 
     const std::string systemRoot = m_dataDrive.systemRoot();
     const std::string dataRoot = m_dataDrive.dataRoot();
     for (const std::string& path : files) {
+        if (m_downloads.stopRequested())
+            return false;
         if (firstInstallation && isPrerequisitesInstaller(path))
             runInstaller(path, systemRoot);
         const std::string relative =
             path.size() > prefix.size() ? path.substr(prefix.size()) : std::string();
         const std::string& root =
             !relative.empty() && relative[0] == kDataDirInitial ? dataRoot : systemRoot;
-        if (!replaceWithBackup(root, path, relative))
+        if (!installation.install(root, path, relative))
             return false;
-        DeleteFileA(path.c_str());
     }
     return true;
 }

@@ -17,6 +17,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -35,6 +37,55 @@ const std::string kThumbnail = "D:/Orbelune/Download/download/matThumnbNail/m1/t
 const char kPrerequisites[] = "UE4PrereqSetup_x64.exe";
 const char kArchivePassword[] = "-pkol_pz@pz#kol";
 const std::string kServerVersion = "2020080100";
+// Without a main window the update's boxes stay in front of every other window.
+const UINT kInFront = MB_SETFOREGROUND | MB_TOPMOST;
+
+bool isQuestion(const fw::MessageBoxCall& call)
+{
+    return (call.type & MB_TYPEMASK) == MB_YESNO;
+}
+
+// Every file below root, by path relative to it, with its bytes; "bak" trees left out.
+void snapshot(const std::string& root, const std::string& relative,
+              std::map<std::string, std::string>& tree)
+{
+    WIN32_FIND_DATAA entry;
+    fw::UniqueFindHandle find(FindFirstFileA((root + relative + "*").c_str(), &entry));
+    if (!find)
+        return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == ".." || (relative.empty() && name == "bak"))
+            continue;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            snapshot(root, relative + name + "/", tree);
+        else
+            tree[relative + name] = files::read(root + relative + name);
+    } while (FindNextFileA(find.get(), &entry));
+}
+
+std::map<std::string, std::string> snapshot(const std::string& root)
+{
+    std::map<std::string, std::string> tree;
+    snapshot(root, std::string(), tree);
+    return tree;
+}
+
+// The paths whose bytes differ between two snapshots, or that only one of them holds.
+std::vector<std::string> differences(const std::map<std::string, std::string>& before,
+                                     const std::map<std::string, std::string>& after)
+{
+    std::vector<std::string> paths;
+    for (const auto& file : before) {
+        const auto found = after.find(file.first);
+        if (found == after.end() || found->second != file.second)
+            paths.push_back(file.first);
+    }
+    for (const auto& file : after)
+        if (before.count(file.first) == 0)
+            paths.push_back(file.first + " (added)");
+    return paths;
+}
 
 std::string besideTests(const std::string& name)
 {
@@ -106,9 +157,13 @@ protected:
         archive.body = std::make_shared<std::string>(makeArchive(content));
         ASSERT_FALSE(archive.body->empty()) << "7-Zip could not make the archive";
     }
-    // Answers every message box so, recording it (workers show them too).
+    // Answers every message box so from now on, recording it (workers show them too).
     void answerAll(int answer)
     {
+        {
+            std::lock_guard<std::mutex> guard(lock);
+            shown.clear();
+        }
         fw::setMessageBoxRecorder([this, answer](const fw::MessageBoxCall& call) {
             std::lock_guard<std::mutex> guard(lock);
             shown.push_back(call);
@@ -143,8 +198,8 @@ protected:
     }
     float progress() { return std::stof(text(L"external.getVersionUpdateProgress()")); }
 
-    // Polls as a page does until 1.0. Whether the installation had written the version
-    // file when 1.0 was first seen goes to installedAtOne.
+    // Polls as a page does until 1.0 or -1.0. Whether the installation had written the
+    // version file when 1.0 was first seen goes to installedAtOne.
     std::vector<float> pollToEnd()
     {
         std::vector<float> seen;
@@ -156,6 +211,9 @@ protected:
                 installedAtOne = files::read(kInstalledVersion).rfind(kServerVersion, 0) == 0;
                 break;
             }
+            // After a check that started an update, -1.0 is its end.
+            if (value == -1.0f)
+                break;
             Sleep(10);
         }
         return seen;
@@ -302,17 +360,18 @@ TEST_F(EngineUpdateTest, RunningEngineMustBeClosedFirst)
     EXPECT_FALSE(check());
     std::vector<fw::MessageBoxCall> asked = messages();
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].type, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(asked[0].type, MB_OK | kInFront);
     EXPECT_EQ(asked[0].caption, L"Vistaweaver版本升级");
-    EXPECT_EQ(asked[1].type, static_cast<UINT>(MB_YESNO));
+    EXPECT_EQ(asked[1].type, MB_YESNO | kInFront);
     EXPECT_EQ(asked[1].caption, L"Lumaro版本升级");
     EXPECT_EQ(archiveRequests(), 0u);
+    EXPECT_EQ(progress(), -1.0f);
 
     // Yes waits on; the engine is force-closed meanwhile and the update goes ahead.
     fw::setMessageBoxRecorder([](const fw::MessageBoxCall& call) {
-        if (call.type == MB_YESNO)
+        if (isQuestion(call))
             forceCloseEngine();
-        return call.type == MB_YESNO ? IDYES : IDOK;
+        return isQuestion(call) ? IDYES : IDOK;
     });
     EXPECT_TRUE(check());
     EXPECT_TRUE(engine.ended(10000));
@@ -320,28 +379,121 @@ TEST_F(EngineUpdateTest, RunningEngineMustBeClosedFirst)
     EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "data");
 }
 
-TEST_F(EngineUpdateTest, TargetThatCannotBeWrittenStopsTheInstallation)
+TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
 {
-    serveArchive({{"Launcher.dat", "data"}, {"sub/b.dat", "b"}, {"420/c.pak", "c"}});
+    // Replaced and added files on both roots. The locked engine file fails wherever the
+    // listing puts it; the locked version file fails last, after every other file went in.
+    serveArchive({{"Launcher.dat", "new launcher"},
+                  {"added.dat", "new file"},
+                  {"sub/b.dat", "new b"},
+                  {"sub/locked.dat", "new locked"},
+                  {"420/c.pak", "new c"},
+                  {"420/models/added.pak", "new added"},
+                  {"424/d.pak", "new d"}});
     files::write(kInstalledVersion, "2020010100");
-    files::write(kSystemRoot + "sub", "a file where a directory is needed");
+    files::write(kSystemRoot + "Launcher.dat", "old launcher");
+    files::write(kSystemRoot + "sub/b.dat", "old b");
+    files::write(kSystemRoot + "sub/locked.dat", "old locked");
+    files::write(kDataRoot + "420/c.pak", "old c");
+    files::write(kDataRoot + "424/d.pak", "old d");
     files::write(kThumbnail, "cached");
+    const auto systemBefore = snapshot(kSystemRoot);
+    const auto dataBefore = snapshot(kDataRoot);
 
-    EXPECT_TRUE(check());
-    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    for (const auto& lockedFile :
+         {std::make_pair(kSystemRoot + "sub/locked.dat",
+                         replaceFailedText(kSystemRoot + "sub\\locked.dat", kExtracted + "sub\\locked.dat")),
+          std::make_pair(kInstalledVersion,
+                         replaceFailedText(kInstalledVersion, "D:/Orbelune/UpdateDown/Vistaweaver.ver"))}) {
+        SCOPED_TRACE(lockedFile.first);
+        answerAll(IDOK);
+        // In use by another program: it cannot be replaced.
+        fw::UniqueHandle locked(CreateFileA(lockedFile.first.c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(locked);
 
-    const std::vector<fw::MessageBoxCall> shown = messages();
-    ASSERT_EQ(shown.size(), 1u);
-    EXPECT_EQ(shown[0].text, replaceFailedText(kSystemRoot + "sub\\b.dat", kExtracted + "sub\\b.dat"));
-    EXPECT_EQ(shown[0].caption, L"版本更新");
-    EXPECT_EQ(files::read(kExtracted + "sub/b.dat"), "b");
-    // Listing order decides which others went before the failure; each is in one place.
-    for (const auto& other : {std::make_pair(kSystemRoot + "Launcher.dat", "Launcher.dat"),
-                              std::make_pair(kDataRoot + "420/c.pak", "420/c.pak")})
-        EXPECT_NE(files::exists(other.first), files::exists(kExtracted + other.second))
-            << other.second;
+        EXPECT_TRUE(check());
+        EXPECT_EQ(pollToEnd().back(), -1.0f);
+        locked.reset();
+
+        const std::vector<fw::MessageBoxCall> shown = messages();
+        ASSERT_EQ(shown.size(), 1u);
+        EXPECT_EQ(shown[0].text, lockedFile.second);
+        EXPECT_EQ(shown[0].caption, L"版本更新");
+        // Both roots hold the old installation byte for byte, and nothing the update added.
+        EXPECT_EQ(differences(systemBefore, snapshot(kSystemRoot)), std::vector<std::string>());
+        auto dataAfter = snapshot(kDataRoot);  // apart from the update's own directories
+        for (auto it = dataAfter.begin(); it != dataAfter.end();)
+            it = it->first.rfind("Update", 0) == 0 ? dataAfter.erase(it) : std::next(it);
+        EXPECT_EQ(differences(dataBefore, dataAfter), std::vector<std::string>());
+        // The extracted files are all still there for the next attempt.
+        for (const char* extracted : {"Launcher.dat", "added.dat", "sub/b.dat", "sub/locked.dat",
+                                      "420/c.pak", "420/models/added.pak", "424/d.pak"})
+            EXPECT_TRUE(files::exists(kExtracted + extracted)) << extracted;
+    }
+}
+
+TEST_F(EngineUpdateTest, ArchiveRefusedByTheDownloadLimitIsNoUpdate)
+{
+    serveArchive({{"Launcher.dat", "data"}});
+    HttpReply stalled;
+    stalled.body = HttpReply::makeBody(1 << 20);
+    stalled.stallAfter = 1024;
+    HttpTestServer pageServer;
+    pageServer.setReply("/a.pak", stalled);
+    pageServer.setReply("/b.pak", stalled);
+    text(L"external.setSavePath('Orbelune/Download')");
+    EXPECT_EQ(text(L"external.download('" + toWide(pageServer.url("/a.pak")) + L"')"), L"0");
+    EXPECT_EQ(text(L"external.download('" + toWide(pageServer.url("/b.pak")) + L"')"), L"0");
+
+    // Nothing installed: every server version is an update, but two downloads run.
+    EXPECT_FALSE(check());
+    EXPECT_EQ(archiveRequests(), 0u);
+    EXPECT_EQ(progress(), -1.0f);
+    text(L"external.clearDownload()");
+}
+
+TEST_F(EngineUpdateTest, DeclinedOrStoppedWaitForTheEngineInstallsNothing)
+{
+    serveArchive({{"Launcher.dat", "new launcher"}});
+    // The archive arrives slowly: the engine is started while it downloads.
+    archive.trickleBytes = 16;
+    archive.trickleDelayMs = 60;
+    files::write(kInstalledVersion, "2020010100");
+    files::write(kSystemRoot + "Launcher.dat", "old launcher");
+
+    answerAll(IDNO);
+    {
+        EXPECT_TRUE(check());
+        test_files::RunningEngine engine;
+        ASSERT_TRUE(engine.started());
+        EXPECT_EQ(pollToEnd().back(), -1.0f);
+        const std::vector<fw::MessageBoxCall> asked = messages();
+        ASSERT_EQ(asked.size(), 2u);
+        EXPECT_TRUE(isQuestion(asked[1]));
+    }
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "old launcher");
     EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
-    EXPECT_TRUE(files::exists(kThumbnail));
+
+    // The launcher closes while the installation waits for the engine to be closed.
+    std::atomic<bool> told{false};
+    fw::setMessageBoxRecorder([&told](const fw::MessageBoxCall& call) {
+        told = true;
+        return isQuestion(call) ? IDYES : IDOK;
+    });
+    EXPECT_TRUE(check());
+    test_files::RunningEngine engine;
+    ASSERT_TRUE(engine.started());
+    for (int polls = 0; polls < 3000 && !told; ++polls)
+        Sleep(10);
+    ASSERT_TRUE(told);
+    const DWORD start = GetTickCount();
+    launcher.stopAllWork();
+    EXPECT_LT(GetTickCount() - start, 3000u);
+    EXPECT_EQ(progress(), -1.0f);
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "old launcher");
+    EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
+    EXPECT_FALSE(engine.ended(0)) << "an engine this launcher did not start is left running";
 }
 
 }  // namespace
@@ -358,7 +510,7 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
     DeleteFileA((kSystemRoot + "7z.exe").c_str());
     serveArchive({{"Launcher.dat", "data"}});
     EXPECT_TRUE(check());
-    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(pollToEnd().back(), -1.0f);
     const std::vector<fw::MessageBoxCall> shown = messages();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].caption, L"文件解压出错");
@@ -367,7 +519,7 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
     ASSERT_TRUE(CopyFileA(besideTests("7z.exe").c_str(), (kSystemRoot + "7z.exe").c_str(), FALSE));
     archive.body = std::make_shared<std::string>(files::pattern(4096));
     EXPECT_TRUE(check());
-    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(pollToEnd().back(), -1.0f);
 
     EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
     EXPECT_FALSE(files::exists(kSystemRoot + "Leftover.dat"));
