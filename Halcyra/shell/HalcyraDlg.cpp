@@ -130,6 +130,7 @@ void CHalcyraDlg::endAfterStopping(INT_PTR result) {
     // A minimised owner hides the boxes it owns.
     if (::IsIconic(hwnd())) ::ShowWindow(hwnd(), SW_RESTORE);
     m_launcher.stopAllWork();
+    m_stopping = false;
     EndDialog(result);
 }
 

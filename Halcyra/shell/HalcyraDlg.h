@@ -46,5 +46,5 @@ private:
     std::wstring m_startPage;  // the address opened at start; its host is trusted
     std::wstring m_programPath;
     Launcher m_launcher;
-    bool m_stopping = false;
+    bool m_stopping = false;  // while the work stops before the window ends
 };

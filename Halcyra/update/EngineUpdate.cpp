@@ -145,7 +145,8 @@ float EngineUpdate::getVersionUpdateProgress()
     TaskProgress progress;
     if (m_downloads.findProgress(kEngineArchive, progress))
         return m_downloads.getDownloadProgressIn(m_downloads.onDataDrive(kDownloadDir), kEngineArchive);
-    // Still "running" without its task: the archive never arrived (stopped, or failed).
+    // Without its task the update has ended: installed, or not (a state still "running"
+    // means the archive never arrived: its download failed or was stopped).
     return m_state == State::Installed ? kInstalled : kNotInstalled;
 }
 

@@ -10,6 +10,7 @@
 
 #include "Halcyra/shell/BrowserFeatures.h"
 #include "Halcyra/shell/tests/TrayIcon.h"
+#include "Halcyra/shell/tests/WindowSearch.h"
 #include "StartPageFiles.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/Eventually.h"
@@ -26,32 +27,6 @@ const wchar_t kMainCaption[] = L"Lumaro";
 const wchar_t kPromptCaption[] = L"\u5173\u95ED\u63D0\u793A";
 const UINT kTrayMessage = WM_USER + 1;
 const int kExitDirect = 1000;
-
-struct Search {
-    DWORD processId;
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t caption[64] = {};
-    ::GetWindowTextW(window, caption, 64);
-    if (owner == search->processId && wcscmp(caption, search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// A top-level window of the process with this caption; nullptr if there is none.
-HWND windowOf(DWORD processId, const wchar_t* caption) {
-    Search search{processId, caption, nullptr};
-    ::EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // One Launcher.exe started from the build's bin directory in a working directory of the
 // test's choice; terminated at the end if it is still running.

@@ -2,6 +2,7 @@
 #include "Halcyra/shell/ExitDlg.h"
 #include "Halcyra/shell/HalcyraApp.h"
 #include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/shell/tests/SteppedMainDlg.h"
 #include "Halcyra/shell/tests/TrayIcon.h"
 
 #include <gtest/gtest.h>
@@ -18,41 +19,7 @@
 
 namespace {
 
-const UINT kStep = WM_APP + 1;
 const UINT kTrayMessage = WM_USER + 1;
-
-// The main window run modally in the test's own process; step runs once the window is up.
-class SteppedMainDlg : public CHalcyraDlg {
-public:
-    explicit SteppedMainDlg(std::function<void(SteppedMainDlg&)> step) : m_step(std::move(step)) {}
-
-    // The address of the document as the browser would report it (under Wine it shows
-    // none): the start page built into the program unless a test says otherwise.
-    // cmake/wine-run runs every test program from C:\halcyra.
-    std::wstring shownAddress = L"res://C:\\halcyra\\shell_tests.exe/start.html";
-    std::wstring documentAddress() const override { return shownAddress; }
-    // Runs while the window is being destroyed, after the main window's own handling.
-    std::function<void(HWND)> whileDestroyed;
-
-protected:
-    void OnDestroy() override {
-        CHalcyraDlg::OnDestroy();
-        if (whileDestroyed) whileDestroyed(hwnd());
-    }
-    BOOL OnInitDialog() override {
-        BOOL result = CHalcyraDlg::OnInitDialog();
-        ::PostMessageW(hwnd(), kStep, 0, 0);
-        return result;
-    }
-    bool OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (message != kStep) return CHalcyraDlg::OnUserMessage(message, wParam, lParam, result);
-        m_step(*this);
-        return true;
-    }
-
-private:
-    std::function<void(SteppedMainDlg&)> m_step;
-};
 
 std::wstring toWideAscii(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
@@ -185,7 +152,7 @@ TEST(MainWindow, PageButtonsOfAPageFromAnotherSiteDoNothing) {
         d.shownAddress = L"http://evil.test/ad.html";
         d.clickElement(L"ButtonCancel");
         d.clickElement(L"ButtonOK");
-        ::PostMessageW(d.hwnd(), kStep, 0, 0);
+        ::PostMessageW(d.hwnd(), SteppedMainDlg::kStepMessage, 0, 0);
     });
     EXPECT_EQ(kStillRunning, dlg.DoModal());
 }
@@ -315,11 +282,11 @@ public:
 
 protected:
     BOOL OnInitDialog() override {
-        ::PostMessageW(this->hwnd(), kStep, 0, 0);
+        ::PostMessageW(this->hwnd(), SteppedMainDlg::kStepMessage, 0, 0);
         return Dlg::OnInitDialog();
     }
     bool OnUserMessage(UINT message, WPARAM, LPARAM, LRESULT&) override {
-        if (message != kStep) return false;
+        if (message != SteppedMainDlg::kStepMessage) return false;
         m_check(this->hwnd());
         this->EndDialog(IDCANCEL);
         return true;

@@ -1,6 +1,7 @@
 // Closing the main window while a worker shows a message box, with real windows: the box
 // is owned by the main window, in front of it, and the launcher ends once it is answered.
-#include "Halcyra/shell/HalcyraDlg.h"
+#include "Halcyra/shell/tests/SteppedMainDlg.h"
+#include "Halcyra/shell/tests/WindowSearch.h"
 
 #include <gtest/gtest.h>
 
@@ -19,55 +20,8 @@ namespace {
 
 using testing_support::eventually;
 
-const UINT kStep = WM_APP + 1;
 const char kSystemRoot[] = "C:/Orbelune/";
 const wchar_t kReplaceFailedCaption[] = L"\u7248\u672C\u66F4\u65B0";  // 版本更新
-
-// The main window run modally in the test's own process; step runs once the window is up.
-class SteppedMainDlg : public CHalcyraDlg {
-public:
-    explicit SteppedMainDlg(std::function<void(SteppedMainDlg&)> step) : m_step(std::move(step)) {}
-
-protected:
-    BOOL OnInitDialog() override {
-        BOOL result = CHalcyraDlg::OnInitDialog();
-        ::PostMessageW(hwnd(), kStep, 0, 0);
-        return result;
-    }
-    bool OnUserMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override {
-        if (message != kStep) return CHalcyraDlg::OnUserMessage(message, wParam, lParam, result);
-        m_step(*this);
-        return true;
-    }
-
-private:
-    std::function<void(SteppedMainDlg&)> m_step;
-};
-
-struct Search {
-    const wchar_t* caption;
-    HWND found;
-};
-
-BOOL CALLBACK matchVisible(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<Search*>(lParam);
-    DWORD owner = 0;
-    ::GetWindowThreadProcessId(window, &owner);
-    wchar_t caption[64] = {};
-    ::GetWindowTextW(window, caption, 64);
-    if (owner == ::GetCurrentProcessId() && ::IsWindowVisible(window) &&
-        wcscmp(caption, search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND visibleWindow(const wchar_t* caption) {
-    Search search{caption, nullptr};
-    ::EnumWindows(matchVisible, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // True when upper comes before lower in the z-order of the top-level windows.
 bool isAbove(HWND upper, HWND lower) {
@@ -116,7 +70,10 @@ TEST(ShutdownWindow, WorkerBoxWhileStoppingIsInFrontAndAnsweringItEndsTheLaunche
         // The user closes the launcher from the tray menu, then finds the box and answers it.
         ::PostMessageW(main, WM_COMMAND, IDCANCEL, 0);
         user = std::thread([&] {
-            if (!eventually([&] { return (box = visibleWindow(kReplaceFailedCaption)) != nullptr; }))
+            if (!eventually([&] {
+                    box = windowOf(::GetCurrentProcessId(), kReplaceFailedCaption);
+                    return box && ::IsWindowVisible(box);
+                }))
                 return;
             boxOwner = ::GetWindow(box, GW_OWNER);
             boxAbove = isAbove(box, main);
