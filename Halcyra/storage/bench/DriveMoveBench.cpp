@@ -132,18 +132,21 @@ double median(std::vector<double> values)
 // round alone says more about the neighbours than about the copy.
 bool run(const Shape& shape)
 {
+    const double megabytes = static_cast<double>(shape.files) * shape.fileBytes / 1e6;
+    std::printf("%-6s %5d files x %7zu bytes = %6.1f MB\n", shape.name, shape.files,
+                shape.fileBytes, megabytes);
     std::vector<double> copies, moves, ratios;
     for (int round = 0; round < kRounds; ++round) {
         double copySeconds = 0, moveSeconds = 0;
         if (!measure(shape, copySeconds, moveSeconds))
             return false;
+        std::printf("  round %d     drive move %.3f s, cp -r %.3f s\n", round + 1, moveSeconds,
+                    copySeconds);
         copies.push_back(copySeconds);
         moves.push_back(moveSeconds);
         ratios.push_back(copySeconds / moveSeconds);
     }
-    const double megabytes = static_cast<double>(shape.files) * shape.fileBytes / 1e6;
-    std::printf("%-6s %5d files x %7zu bytes = %6.1f MB, median of %d rounds\n", shape.name,
-                shape.files, shape.fileBytes, megabytes, kRounds);
+    std::printf("  median of %d rounds:\n", kRounds);
     std::printf("  drive move  %7.3f s  %7.1f MB/s\n", median(moves), megabytes / median(moves));
     std::printf("  cp -r       %7.3f s  %7.1f MB/s\n", median(copies), megabytes / median(copies));
     std::printf("  ratio       %7.2f x cp -r\n", median(ratios));
