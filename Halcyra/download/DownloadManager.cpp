@@ -12,6 +12,13 @@
 
 namespace {
 
+// A file of the name, and no unfinished download of it (one whose final file could not be
+// put in place keeps its resume record beside it).
+bool isFinished(const std::string& saveDir, const std::string& name)
+{
+    return isFileExist(saveDir, name) && !isFileExist(saveDir, name + DownloadTask::kRecordSuffix);
+}
+
 const char kDriveSeparator[] = ":/";
 const char kPlanFileName[] = "planPath.json";
 const char kNameSeparator[] = "|";
@@ -186,7 +193,7 @@ float DownloadManager::progressOf(const std::string& saveDir, const std::string&
     // The number the page would read from the progress text: two decimals, 0 before the
     // first report.
     if (findProgress(name, progress)) return static_cast<float>(std::atof(formatProgress(progress).c_str()));
-    if (isFileExist(saveDir, name)) return 1.0f;
+    if (isFinished(saveDir, name)) return 1.0f;
     return -1.0f;
 }
 
@@ -205,7 +212,7 @@ std::string DownloadManager::getDownloadProgressInfo(const std::string& name) co
     if (name.empty()) return std::string();
     TaskProgress progress;
     if (findProgress(name, progress)) return formatProgress(progress);
-    if (isFileExist(savePath(), name)) return kFinishedProgress;
+    if (isFinished(savePath(), name)) return kFinishedProgress;
     return std::string();
 }
 

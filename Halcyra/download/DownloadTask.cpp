@@ -10,9 +10,8 @@ namespace {
 const char kProgressFormat[] = "%.2f|%.2f|";
 const char kSeparator[] = "|";
 const char kPartialSuffix[] = "~";
-const char kRecordSuffix[] = "td";
 static_assert(sizeof kPartialSuffix - 1 <= DownloadTask::kLongestSuffix &&
-                  sizeof kRecordSuffix - 1 <= DownloadTask::kLongestSuffix,
+                  sizeof DownloadTask::kRecordSuffix - 1 <= DownloadTask::kLongestSuffix,
               "names are admitted with room for the suffixes");
 
 }  // namespace
@@ -27,7 +26,7 @@ std::string formatProgress(const TaskProgress& progress)
 
 DownloadTask::DownloadTask(const std::string& name, const std::string& url, const DownloadDirs& dirs)
     : m_name(name), m_url(url), m_dirs(dirs), m_finalPath(resolveName(dirs.save, name)),
-      m_partialPath(m_finalPath + kPartialSuffix), m_recordPath(m_finalPath + kRecordSuffix)
+      m_partialPath(m_finalPath + kPartialSuffix), m_recordPath(m_finalPath + DownloadTask::kRecordSuffix)
 {
 }
 

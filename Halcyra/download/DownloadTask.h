@@ -35,6 +35,8 @@ public:
     // The longest text appended to the final path (the resume record's "td"): a name is
     // admitted only when its path leaves room for it.
     static const std::size_t kLongestSuffix = 2;
+    // Beside the final name while a download of it is unfinished.
+    static constexpr char kRecordSuffix[] = "td";
 
     DownloadTask(const std::string& name, const std::string& url, const DownloadDirs& dirs);
     DownloadTask(const DownloadTask&) = delete;

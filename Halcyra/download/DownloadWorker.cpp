@@ -30,6 +30,8 @@ const std::uint64_t kErrorPageLength = 132;
 const std::uint64_t kFirstWindow = 1 << 20;
 const std::uint64_t kMaxWindow = 32 << 20;
 const unsigned kMaxFailedAttempts = 20;
+// Bytes between two records made durable during a transfer.
+const std::uint64_t kRecordInterval = 64ull << 20;
 const DWORD kSpeedIntervalMs = 1000;
 const DWORD kStartElapsedMs = 10;
 const float kMaxRunningFraction = 0.99f;
@@ -43,11 +45,6 @@ std::uint64_t fileSize(const std::string& path)
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
     return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
-bool pathExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool cutAt(HANDLE file, std::uint64_t size)
@@ -112,6 +109,7 @@ bool DownloadWorker::startFresh()
     m_received = 0;
     // Written now, so that its space exists when the disk fills up during the transfer.
     recordProgress();
+    m_nextRecordAt = kRecordInterval;
     return true;
 }
 
@@ -133,6 +131,7 @@ bool DownloadWorker::resume(const ResumeRecord& record)
     m_lengthKnown = true;
     m_total = record.total;
     m_received = record.received;
+    m_nextRecordAt = m_received + kRecordInterval;
     m_validatorKind = record.validatorKind;
     m_validator = record.validator;
     reportProgress();
@@ -141,30 +140,16 @@ bool DownloadWorker::resume(const ResumeRecord& record)
 
     HttpAnswer answer;
     if (!request(rangeFrom(m_received), answer)) return true;  // the transfer reconnects
-    if (answer.status == kStatusPartial && answer.hasRange && answer.first == m_received &&
-        answer.total != m_total) {
-        // The remote file changed its size: start again.
-        m_fetch.reset();
-        m_file.reset();
-        m_lengthKnown = false;
-        m_total = m_received = 0;
-        m_validatorKind = 0;
-        m_validator.clear();
-        m_window = kFirstWindow;
-        return startFresh();
-    }
-    // A whole new body in answer to the first request: the remote file changed (its
-    // validator no longer matches) or the server ignores ranges.
-    if (isSuccess(answer.status) && answer.status != kStatusPartial && answer.hasLength &&
-        answer.length != kErrorPageLength) {
-        m_restartPending = true;
-        m_pendingTotal = answer.length;
-        m_pendingValidatorKind = answer.validatorKind;
-        m_pendingValidator = answer.validator;
-        return true;
-    }
-    if (judge(answer) == Fit::refuse) m_fetch.reset();  // the transfer reconnects
+    // An answer that does not fit is one failed attempt: the transfer reconnects.
+    if (judge(answer) == Fit::refuse) m_fetch.reset();
     return true;
+}
+
+bool DownloadWorker::validatorChanged(const HttpAnswer& answer) const
+{
+    // Only an answer to an If-Range can say that the remote file is another one.
+    return m_validatorKind != 0 && answer.validatorKind != 0 &&
+           (answer.validatorKind != m_validatorKind || answer.validator != m_validator);
 }
 
 HttpRange DownloadWorker::rangeFrom(std::uint64_t offset)
@@ -181,6 +166,7 @@ HttpRange DownloadWorker::rangeFrom(std::uint64_t offset)
 
 bool DownloadWorker::request(const HttpRange& range, HttpAnswer& answer)
 {
+    m_restartPending = false;
     m_fetch.reset(new HttpFetch(m_url, range));
     if (m_fetch->waitForAnswer(m_manager.stopEvent(), HttpFetch::kAnswerTimeoutMs, answer) ==
         HttpFetch::Result::ok)
@@ -191,21 +177,24 @@ bool DownloadWorker::request(const HttpRange& range, HttpAnswer& answer)
 
 DownloadWorker::Fit DownloadWorker::judge(const HttpAnswer& answer)
 {
+    // A restart belongs to the answer that announced it; a new answer decides afresh.
+    m_restartPending = false;
     if (answer.status == kStatusPartial) {
         if (!answer.hasRange || answer.first != m_received || answer.total != m_total) return Fit::refuse;
         m_rangeEnd = answer.last + 1;
         return Fit::append;
     }
-    // The whole file again, as it was: start over with it.
-    if (isSuccess(answer.status) && answer.hasLength && answer.length == m_total) {
-        m_restartPending = true;
-        m_rangeEnd = 0;
-        m_pendingTotal = m_total;
-        m_pendingValidatorKind = answer.validatorKind;
-        m_pendingValidator = answer.validator;
-        return Fit::restart;
-    }
-    return Fit::refuse;
+    // The whole file again: as it was (a server that ignores ranges), or a remote file that
+    // changed since the partial file was started. Any other whole body (a maintenance page,
+    // say) is no reason to give up the bytes already here.
+    if (!isSuccess(answer.status) || !answer.hasLength || answer.length == 0 ||
+        answer.length == kErrorPageLength || (answer.length != m_total && !validatorChanged(answer)))
+        return Fit::refuse;
+    m_restartPending = true;
+    m_pendingTotal = answer.length;
+    m_pendingValidatorKind = answer.validatorKind;
+    m_pendingValidator = answer.validator;
+    return Fit::restart;
 }
 
 void DownloadWorker::transfer()
@@ -225,6 +214,7 @@ void DownloadWorker::transfer()
         const std::uint64_t before = m_received;
         const Body body = readBody();
         m_fetch.reset();
+        m_restartPending = false;  // a restart whose body brought nothing is dropped with it
         if (body != Body::ended) m_ahead.reset();
         if (body == Body::stopped || body == Body::writeFailed) return;
         if (!m_lengthKnown) {
@@ -293,30 +283,42 @@ DownloadWorker::Body DownloadWorker::readBody()
         // The whole range is here while its last pieces are written: the next range is
         // asked for meanwhile.
         if (m_fetch->bodyArrived()) askAhead();
-        if (!write(piece)) return Body::writeFailed;
+        if (m_restartPending && !restart()) return Body::writeFailed;
+        // Never more than the range and the file announced: a longer body is a broken one,
+        // and the bytes before its surplus are kept.
+        std::uint64_t room = UINT64_MAX;
+        if (m_lengthKnown) room = (m_rangeEnd != 0 ? std::min(m_rangeEnd, m_total) : m_total) - m_received;
+        const bool overlong = piece.size() > room;
+        if (!write(piece.data(), overlong ? static_cast<std::size_t>(room) : piece.size()))
+            return Body::writeFailed;
+        if (overlong) return Body::broken;
         // The range is complete: nothing is left to wait for.
-        if (m_lengthKnown && m_received >= m_total && !m_restartPending) return Body::ended;
+        if (m_lengthKnown && m_received >= m_total) return Body::ended;
     }
 }
 
-bool DownloadWorker::write(const std::vector<char>& piece)
+bool DownloadWorker::restart()
 {
-    if (m_restartPending) {
-        // The new body's first bytes are here: only now does the old content go.
-        if (!cutAt(m_file.get(), 0)) {
-            showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
-            return false;
-        }
-        m_restartPending = false;
-        m_received = 0;
-        m_total = m_pendingTotal;
-        m_validatorKind = m_pendingValidatorKind;
-        m_validator = m_pendingValidator;
-        recordProgress();
+    // The new body's first bytes are here: only now does the old content go.
+    if (!cutAt(m_file.get(), 0)) {
+        showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
+        return false;
     }
+    m_restartPending = false;
+    m_received = 0;
+    m_total = m_pendingTotal;
+    m_rangeEnd = 0;  // the whole file, not a range
+    m_validatorKind = m_pendingValidatorKind;
+    m_validator = m_pendingValidator;
+    recordProgress();
+    m_nextRecordAt = kRecordInterval;
+    return true;
+}
+
+bool DownloadWorker::write(const char* data, std::size_t size)
+{
     DWORD written = 0;
-    const DWORD size = static_cast<DWORD>(piece.size());
-    if (!WriteFile(m_file.get(), piece.data(), size, &written, nullptr) || written != size) {
+    if (!WriteFile(m_file.get(), data, static_cast<DWORD>(size), &written, nullptr) || written != size) {
         showMessage(kWriteFailedText, m_manager.dataDrive().drive(), kWriteFailedCaption);
         return false;
     }
@@ -333,6 +335,9 @@ bool DownloadWorker::write(const std::vector<char>& piece)
     }
     m_failedAttempts = 0;
     m_nextPauseMs = m_manager.firstReconnectPauseMs();
+    // Now and then the bytes so far are made durable and recorded, so that a crash or a
+    // power cut costs at most the bytes since.
+    if (m_received >= m_nextRecordAt) keepProgress();
     reportProgress();
     return true;
 }
@@ -340,6 +345,14 @@ bool DownloadWorker::write(const std::vector<char>& piece)
 bool DownloadWorker::pause(unsigned milliseconds) const
 {
     return WaitForSingleObject(m_manager.stopEvent(), milliseconds) == WAIT_TIMEOUT;
+}
+
+void DownloadWorker::keepProgress()
+{
+    // The record never claims bytes that are not yet on the disk.
+    if (m_file) FlushFileBuffers(m_file.get());
+    recordProgress();
+    m_nextRecordAt = m_received + kRecordInterval;
 }
 
 void DownloadWorker::recordProgress()
@@ -354,7 +367,7 @@ void DownloadWorker::recordProgress()
 
 void DownloadWorker::finish()
 {
-    recordProgress();
+    keepProgress();
     m_ahead.reset();
     m_fetch.reset();
     m_file.reset();
@@ -369,22 +382,19 @@ void DownloadWorker::finish()
         }
         return;
     }
-    if (m_received > m_total) {
-        DeleteFileA(m_task.recordPath().c_str());
-        DeleteFileA(m_task.partialPath().c_str());
-    } else if (m_received == m_total) {
-        complete();
-    }
+    if (m_received == m_total) complete();
     // Fewer bytes: partial file and resume record stay for a later resume.
 }
 
 void DownloadWorker::complete()
 {
-    if (pathExists(m_task.finalPath())) DeleteFileA(m_task.finalPath().c_str());
     // A final file that cannot be replaced (in use, or a directory of that name) leaves the
-    // download unfinished: partial file and record stay for a later attempt, and nothing
-    // stale is unpacked or installed.
-    if (std::rename(m_task.partialPath().c_str(), m_task.finalPath().c_str()) != 0) return;
+    // download unfinished: the old file, the partial file and the record stay as they are,
+    // and nothing stale is unpacked or installed.
+    if (!MoveFileExA(m_task.partialPath().c_str(), m_task.finalPath().c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        showCreateFileFailed(m_task.finalPath());
+        return;
+    }
     DeleteFileA(m_task.recordPath().c_str());
     if (getFileExtension(m_task.finalPath()) == kArchiveExtension) extract();
 }

@@ -43,12 +43,15 @@ private:
     enum class Ahead { none, taken, refused };
     Ahead takeAhead();
     Fit judge(const HttpAnswer& answer);
+    bool validatorChanged(const HttpAnswer& answer) const;
+    bool restart();
     bool request(const HttpRange& range, HttpAnswer& answer);
     HttpRange rangeFrom(std::uint64_t offset);
     Body readBody();
-    bool write(const std::vector<char>& piece);
+    bool write(const char* data, std::size_t size);
     bool pause(unsigned milliseconds) const;
     void recordProgress();
+    void keepProgress();
     void finish();
     void complete();
     void extract();
@@ -66,7 +69,8 @@ private:
     std::uint64_t m_rangeEnd = 0;        // the end of the range being read, when it is one
     std::uint64_t m_aheadFrom = 0;
     bool m_bodyEnded = false;            // the current request's body came to its end
-    // The partial file is emptied before the next write, and these take over then.
+    // The body being read is the remote file from its start: the partial file is emptied
+    // when its first bytes arrive, and these take over then. Dropped with that body.
     bool m_restartPending = false;
     std::uint64_t m_pendingTotal = 0;
     char m_pendingValidatorKind = 0;
@@ -78,6 +82,7 @@ private:
     char m_validatorKind = 0;
     std::string m_validator;
     std::uint64_t m_window;              // bytes asked for by the next ranged request
+    std::uint64_t m_nextRecordAt = 0;    // the count at which the record is next made durable
 
     // Speed figure, recomputed about once a second.
     DWORD m_startTick = 0;

@@ -338,7 +338,8 @@ void HttpTestServer::serve(Socket client)
                     begin = first;
                     end = std::min(size, last == HttpReply::kUnlimited ? size : last + 1);
                     extra = "Content-Range: bytes " + std::to_string(begin) + "-" +
-                            std::to_string(end - 1) + "/" + std::to_string(size) + "\r\n";
+                            std::to_string(end - 1 - reply.understatedBy) + "/" +
+                            std::to_string(size - reply.understatedBy) + "\r\n";
                 }
             }
             if (!reply.etag.empty()) extra += "ETag: " + reply.etag + "\r\n";

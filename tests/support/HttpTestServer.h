@@ -54,6 +54,9 @@ struct HttpReply {
 
     // Range: honoured with 206 and Content-Range (416 beyond the end), or ignored (200).
     bool honourRange = true;
+    // A 206 whose Content-Range claims a range and a file this many bytes shorter than the
+    // body it sends (a body longer than announced).
+    std::uint64_t understatedBy = 0;
 
     // How much of this response's body is sent: after closeAfter bytes the connection is
     // closed; after stallAfter bytes the server holds it open and sends nothing more until

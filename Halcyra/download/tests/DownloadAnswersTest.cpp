@@ -200,3 +200,73 @@ TEST_F(DownloadTest, BlockThatCompletesTheFileReportsAtMost099)
     EXPECT_EQ("0.99|", seen.substr(0, 5)) << seen;
     EXPECT_EQ("|307200|307200", seen.substr(seen.size() - 14)) << seen;
 }
+
+TEST_F(DownloadTest, RestartWhoseBodyBroughtNothingLeavesTheBytesWhereTheyBelong)
+{
+    // The whole file again in answer to a reconnection, cut before its first byte: the next
+    // range continues the partial file instead of landing at its start.
+    const auto body = HttpReply::makeBody(kSize, 30);
+    HttpReply early = fullReply(body);
+    early.closeAfter = kCut;
+    HttpReply wholeAndGone = fullReply(body);
+    wholeAndGone.honourRange = false;
+    wholeAndGone.closeAfter = 0;
+    server.setHandler("/i.bin", sequence({early, wholeAndGone, fullReply(body)}));
+    ASSERT_EQ(0, downloads.download(server.url("/i.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(*body, readBytes(dl("i.bin"))));
+    EXPECT_EQ(3u, server.requestCount("/i.bin"));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(DownloadTest, AnswersThatDoNotContinueThePartialFileNeverReplaceIt)
+{
+    const auto body = HttpReply::makeBody(kSize, 31);
+    const std::string partial = body->substr(0, kCut);
+
+    // A range at the right offset of a file of another size, from a server that gave no
+    // validator: one failed attempt among others, the partial file and its record untouched.
+    HttpReply otherSize = fullReply(HttpReply::makeBody(2 * kSize, 32));
+    otherSize.closeAfter = 0;
+    writeBytes(dl("j.bin~"), partial);
+    writeBytes(dl("j.bintd"), record(kSize, kCut));
+    server.setHandler("/j.bin", sequence({otherSize, otherSize, errorReply(503)}));
+    const std::string url = server.url("/j.bin");
+    ASSERT_EQ(0, downloads.download(url));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(partial, readBytes(dl("j.bin~"))));
+    EXPECT_EQ(record(kSize, kCut), readBytes(dl("j.bintd")));
+    for (const HttpRequest& request : server.requests("/j.bin"))
+        EXPECT_EQ(0u, request.range.rfind("bytes=102400-", 0)) << request.range;
+    const auto shown = messages();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(L"url:" + std::wstring(url.begin(), url.end()), shown[0].text);
+
+    // A whole body of another length (a maintenance page) where the file was expected,
+    // with the same validator as before or none at all: failed attempts, not the new file.
+    for (const std::string& etag : {std::string(), std::string("\"v1\"")}) {
+        HttpReply page = fullReply(HttpReply::makeBody(5000, 33), etag);
+        page.honourRange = false;
+        writeBytes(dl("k.bin~"), partial);
+        writeBytes(dl("k.bintd"), etag.empty() ? record(kSize, kCut) : recordWithValidator(kSize, kCut, etag));
+        server.setHandler("/k.bin", sequence({page, page, fullReply(body, etag)}));
+        ASSERT_EQ(0, downloads.download(server.url("/k.bin")));
+        ASSERT_TRUE(waitForIdle());
+        EXPECT_TRUE(sameBytes(*body, readBytes(dl("k.bin")))) << etag;
+        DeleteFileA(dl("k.bin").c_str());
+    }
+}
+
+TEST_F(DownloadTest, BodyLongerThanAnnouncedIsCutAtTheAnnouncedEnd)
+{
+    // The range and the file are announced 1000 bytes shorter than what is sent.
+    const auto body = HttpReply::makeBody(kSize, 34);
+    HttpReply longer = fullReply(body);
+    longer.understatedBy = 1000;
+    server.setReply("/l.bin", longer);
+    ASSERT_EQ(0, downloads.download(server.url("/l.bin")));
+    ASSERT_TRUE(waitForIdle());
+    EXPECT_TRUE(sameBytes(body->substr(0, kSize - 1000), readBytes(dl("l.bin"))));
+    EXPECT_FALSE(exists(dl("l.bin~")));
+    EXPECT_TRUE(messages().empty());
+}
