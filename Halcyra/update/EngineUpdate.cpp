@@ -211,6 +211,11 @@ bool EngineUpdate::installFiles(const std::string& prefix, bool firstInstallatio
             runInstaller(path, systemRoot);
         const std::string relative =
             path.size() > prefix.size() ? path.substr(prefix.size()) : std::string();
+        // The archive's own copy of the version file stays out: the downloaded one goes to
+        // the same place last, and a second replacement would drop the only backup of the
+        // installed one.
+        if (sameTarget(relative, kVersionFile))
+            continue;
         const std::string& root =
             !relative.empty() && relative[0] == kDataDirInitial ? dataRoot : systemRoot;
         if (!installation.install(root, path, relative))

@@ -213,6 +213,31 @@ bool FileReplacer::replaceWithBackup(const std::string& root, const std::string&
     return false;
 }
 
+namespace {
+
+// The path with "\\" turned into "/", runs of separators into one, leading ones dropped and
+// ASCII letters in lower case, as the file system compares names.
+std::string comparable(const std::string& path)
+{
+    std::string key;
+    for (char c : path) {
+        if (isSeparator(c)) {
+            if (!key.empty() && key.back() != '/')
+                key += '/';
+        } else {
+            key += (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+    }
+    return key;
+}
+
+}  // namespace
+
+bool sameTarget(const std::string& a, const std::string& b)
+{
+    return comparable(a) == comparable(b);
+}
+
 void undoReplacement(const std::string& root, const std::string& relative, Replacement done)
 {
     const std::string target = root + relative;

@@ -40,3 +40,7 @@ private:
 // Takes back what replaceWithBackup did at root + relative: the backup returns to its
 // place, an added file is removed.
 void undoReplacement(const std::string& root, const std::string& relative, Replacement done);
+
+// True when the two paths below one root name the same file: letter case, "/" or "\\"
+// and doubled or leading separators aside.
+bool sameTarget(const std::string& a, const std::string& b);

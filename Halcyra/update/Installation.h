@@ -12,7 +12,8 @@ public:
     Installation(const Installation&) = delete;
     Installation& operator=(const Installation&) = delete;
 
-    // replaceWithBackup(root, source, relative), remembered; false when it failed.
+    // replaceWithBackup(root, source, relative), remembered; false when it failed, and
+    // when this installation already replaced that target.
     bool install(const std::string& root, const std::string& source, const std::string& relative);
 
     // Last first: every replaced file comes back from "bak/", every added file is removed.

@@ -381,9 +381,12 @@ TEST_F(EngineUpdateTest, RunningEngineMustBeClosedFirst)
 
 TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
 {
-    // Replaced and added files on both roots. The locked engine file fails wherever the
-    // listing puts it; the locked version file fails last, after every other file went in.
+    // Replaced and added files on both roots, and the archive's own copy of the version
+    // file. The locked engine file fails wherever the listing puts it; the locked version
+    // file, and the downloaded one locked while the archive is on its way, fail last, after
+    // every other file went in.
     serveArchive({{"Launcher.dat", "new launcher"},
+                  {"vistaweaver.VER", kServerVersion + " from the archive"},
                   {"added.dat", "new file"},
                   {"sub/b.dat", "new b"},
                   {"sub/locked.dat", "new locked"},
@@ -400,19 +403,30 @@ TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
     const auto systemBefore = snapshot(kSystemRoot);
     const auto dataBefore = snapshot(kDataRoot);
 
+    const std::string downloadedVersion = "D:/Orbelune/UpdateDown/Vistaweaver.ver";
+    archive.answerDelayMs = 1000;  // time to lock the downloaded version file
     for (const auto& lockedFile :
          {std::make_pair(kSystemRoot + "sub/locked.dat",
                          replaceFailedText(kSystemRoot + "sub\\locked.dat", kExtracted + "sub\\locked.dat")),
-          std::make_pair(kInstalledVersion,
-                         replaceFailedText(kInstalledVersion, "D:/Orbelune/UpdateDown/Vistaweaver.ver"))}) {
+          std::make_pair(kInstalledVersion, replaceFailedText(kInstalledVersion, downloadedVersion)),
+          std::make_pair(downloadedVersion, replaceFailedText(kInstalledVersion, downloadedVersion))}) {
         SCOPED_TRACE(lockedFile.first);
         answerAll(IDOK);
-        // In use by another program: it cannot be replaced.
-        fw::UniqueHandle locked(CreateFileA(lockedFile.first.c_str(), GENERIC_READ, 0, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(locked);
+        // In use by another program: it cannot be replaced (or read). The downloaded version
+        // file exists only once the check has fetched it.
+        const auto lock = [&] {
+            return fw::UniqueHandle(CreateFileA(lockedFile.first.c_str(), GENERIC_READ, 0,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+        };
+        const bool lockAfterCheck = lockedFile.first == downloadedVersion;
+        fw::UniqueHandle locked;
+        if (!lockAfterCheck)
+            locked = lock();
 
         EXPECT_TRUE(check());
+        if (lockAfterCheck)
+            locked = lock();
+        ASSERT_TRUE(locked);
         EXPECT_EQ(pollToEnd().back(), -1.0f);
         locked.reset();
 
