@@ -1,6 +1,7 @@
 #include "utility/TableIO.h"
 
 #include "utility/Directories.h"
+#include "utility/SafeWrite.h"
 
 #include <cstdio>
 #include <memory>
@@ -98,21 +99,29 @@ bool TableIO::load(const std::string& path) {
     return true;
 }
 
-void TableIO::save(const std::string& path, bool append) {
+bool TableIO::save(const std::string& path, bool append) {
     ScopedLock guard(m_lock);
-    if (path.empty()) return;
+    if (path.empty()) return false;
     createParentDirs(path);
-    File file(std::fopen(path.c_str(), append ? "a+b" : "wb"));
-    if (!file) return;
-
     const int count = columnCount();
-    if (count < 1) return;
     std::string out;
+    if (!append) {
+        // Rewritten whole through a temporary file: a full disk or a crash keeps the old table.
+        if (count >= 1) {
+            if (!header.empty()) appendLine(out, header, count);
+            for (const Row& row : rows) appendLine(out, row, count);
+        }
+        return writeFileSafely(path, out);
+    }
+
+    File file(std::fopen(path.c_str(), "a+b"));
+    if (!file) return false;
+    if (count < 1) return true;
     // Appended rows start on a line of their own even after a damaged, unfinished last line.
-    if (append && endsInsideLine(file.get())) out += kLineEnd;
-    if (!append && !header.empty()) appendLine(out, header, count);
+    if (endsInsideLine(file.get())) out += kLineEnd;
     for (const Row& row : rows) appendLine(out, row, count);
-    std::fwrite(out.data(), 1, out.size(), file.get());
+    return std::fwrite(out.data(), 1, out.size(), file.get()) == out.size() &&
+           std::fflush(file.get()) == 0;
 }
 
 int TableIO::findRow(const std::string& key, Row& row) const {

@@ -21,8 +21,10 @@ public:
     // file cannot be read. Bytes after the last line end are ignored.
     bool load(const std::string& path);
     // Writes the table, creating missing directories. With append, only the rows are
-    // added at the end of the file. Every line holds exactly columnCount() cells.
-    void save(const std::string& path, bool append);
+    // added at the end of the file; without, the file is replaced whole and keeps its old
+    // contents when that fails. Every line holds exactly columnCount() cells. False when
+    // the file could not be written.
+    bool save(const std::string& path, bool append);
     // Index of the first row whose first cell equals key regardless of ASCII letter case,
     // copied into row; -1 and an empty row when none does.
     int findRow(const std::string& key, Row& row) const;

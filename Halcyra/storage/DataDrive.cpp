@@ -1,6 +1,7 @@
 #include "Halcyra/storage/DataDrive.h"
 
 #include "Halcyra/storage/DriveSurvey.h"
+#include "utility/SafeWrite.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -110,20 +111,14 @@ bool DataDrive::saveRecord() const
 
 bool DataDrive::switchTo(const std::string& drive)
 {
-    const std::string previous = this->drive();
-    if (writeRecord(drive)) {
-        setDrive(drive);
-        return true;
-    }
-    writeRecord(previous);
-    return false;
+    // A failed write leaves the record naming the drive it named before.
+    if (!writeRecord(drive))
+        return false;
+    setDrive(drive);
+    return true;
 }
 
 bool DataDrive::writeRecord(const std::string& drive) const
 {
-    std::ofstream record(recordPath(), std::ios::binary | std::ios::trunc);
-    if (!record)
-        return false;
-    record << drive;
-    return static_cast<bool>(record.flush());
+    return ROVodi::writeFileSafely(recordPath(), drive);
 }

@@ -28,13 +28,13 @@ public:
     // or, without a usable record, by choosing a fixed drive and recording it.
     void init();
 
-    // Writes the current drive into the drive record (truncating); false if the record
-    // cannot be created (for instance when the system root does not exist).
+    // Writes the current drive into the drive record, replacing it whole; false if the
+    // record cannot be written (for instance when the system root does not exist).
     bool saveRecord() const;
 
-    // Records drive and makes it the data drive. When the record cannot be rewritten the
-    // data drive stays as it was and the record keeps naming it (a record cut short by the
-    // failed write gets its word back): the next start must look where the data still is.
+    // Records drive (on the disk when true is returned) and makes it the data drive. When
+    // the record cannot be rewritten the data drive stays as it was and the record, never
+    // cut short, keeps naming it: the next start must look where the data still is.
     bool switchTo(const std::string& drive);
 
 private:

@@ -1,4 +1,6 @@
 #include "Halcyra/versions/VersionTable.h"
+#include "tests/support/DriveFixture.h"
+#include "tests/support/Files.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -155,6 +157,27 @@ TEST_F(VersionTableTest, OlderThreeColumnFileGainsTwoColumnsOnRewrite) {
     EXPECT_EQ(versions.queryFileVersion(m_save, "a.pak"), kV1);
     versions.saveFileVersion(m_save, "a.pak", kV2);
     EXPECT_EQ(table(), kHeader + line("a.pak", kV2, m_now));
+}
+
+// The rewrite needs more room than the old file held: in place, the disk would fill up
+// with the table half written.
+TEST(VersionTableFullDisk, FailedRewriteKeepsTheOldFile) {
+    testing_support::DriveFixture drives;
+    MAP_TMPFS_OR_SKIP(drives, 'V', 512 * 1024, testing_support::DriveType::hd);
+    const std::string save = "V:/packages";
+    ASSERT_TRUE(CreateDirectoryA(save.c_str(), nullptr));
+    testing_support::writeBytes(save + "/a.pak", "x");
+    std::string old = "filename\tversion\ttime\n";
+    for (int i = 0; i < 2000; ++i)
+        old += "old-" + std::to_string(i) + ".pak\t" + kV1 + "\t2020-01-02 03:04:05\n";
+    old += "a.pak\t" + kV1 + "\t2020-01-02 03:04:05\n";
+    testing_support::writeBytes(save + "/version.tab", old);
+    ASSERT_TRUE(testing_support::fillDrive("V:/filler"));
+
+    VersionTable versions([] { return std::string("2021-10-15 10:20:30"); });
+    versions.saveFileVersion(save, "a.pak", kV2);  // every line gains two cells and a CR
+    EXPECT_TRUE(testing_support::readBytes(save + "/version.tab") == old)
+        << "the old table is no longer there";
 }
 
 TEST_F(VersionTableTest, SavingFirstInARunKeepsWhatTheFileHolds) {
