@@ -77,6 +77,17 @@ bool isBelowRoot(const std::string& dir)
     return last != std::string::npos && dir.find_first_of("/\\") < last;
 }
 
+// Removes every file below dir, a directory of the update's own; never a whole drive.
+void emptyDirectory(const std::string& dir)
+{
+    if (!isBelowRoot(dir))
+        return;
+    std::vector<std::string> files;
+    listFilesRecursive(dir, files);
+    for (const std::string& file : files)
+        DeleteFileA(file.c_str());
+}
+
 }  // namespace
 
 EngineUpdate::EngineUpdate(DataDrive& dataDrive, DownloadManager& downloads)
@@ -127,6 +138,12 @@ bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
         return false;
 
     deleteFile(savePath, kEngineArchive);
+    // Whatever an earlier attempt left extracted would be installed with this archive. Its
+    // task gone, no worker extracts or installs there any more; with the task still running
+    // the download below is refused anyway.
+    TaskProgress running;
+    if (!m_downloads.findProgress(kEngineArchive, running))
+        emptyDirectory(dirs.unCompress);
     // Running before the worker starts: a small archive may be installed before the
     // admission returns.
     const State before = m_state.exchange(State::Running);

@@ -447,6 +447,24 @@ TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
     }
 }
 
+TEST_F(EngineUpdateTest, FilesLeftInTheExtractionDirectoryAreNotInstalled)
+{
+    // Left by an earlier update that failed, or put there by hand.
+    serveArchive({{"Launcher.dat", "new launcher"}});
+    files::write(kInstalledVersion, "2020010100");
+    files::write(kExtracted + "stale.dat", "left over");
+    files::write(kExtracted + "420/stale.pak", "left over");
+
+    EXPECT_TRUE(check());
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "new launcher");
+    EXPECT_FALSE(files::exists(kSystemRoot + "stale.dat"));
+    EXPECT_FALSE(files::exists(kDataRoot + "420/stale.pak"));
+    EXPECT_FALSE(files::exists(kExtracted + "stale.dat"));
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(EngineUpdateTest, ArchiveRefusedByTheDownloadLimitIsNoUpdate)
 {
     serveArchive({{"Launcher.dat", "data"}});
@@ -510,10 +528,6 @@ TEST_F(EngineUpdateTest, DeclinedOrStoppedWaitForTheEngineInstallsNothing)
     EXPECT_FALSE(engine.ended(0)) << "an engine this launcher did not start is left running";
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
 {
     files::write(kInstalledVersion, "2020010100");
@@ -537,16 +551,13 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
 
     EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
     EXPECT_FALSE(files::exists(kSystemRoot + "Leftover.dat"));
-    EXPECT_EQ(files::read(kExtracted + "Leftover.dat"), "old");
+    // Emptied out before the archive came: nothing of an earlier attempt is mixed in.
+    EXPECT_FALSE(files::exists(kExtracted + "Leftover.dat"));
     EXPECT_FALSE(files::exists(kSystemRoot + "Launcher.dat"));
     // The failed extraction is reported as well.
     ASSERT_EQ(messages().size(), 2u);
     EXPECT_EQ(messages()[1].caption, L"文件解压出错");
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
 {
