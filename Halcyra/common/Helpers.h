@@ -14,6 +14,12 @@ std::string toNarrow(const std::wstring& text);
 std::wstring toWide(const char* text, int length);
 std::wstring toWide(const std::string& text);
 
+// The full path of the running program; empty when Windows does not give it.
+std::wstring programPath();
+
+// The text with its ASCII letters in lower case (header names, file extensions).
+std::string lowerAscii(std::string text);
+
 // Paths take '/' and '\' alike as separators.
 std::string getFilePath(const std::string& path);       // before the last separator, or ""
 std::string getFileName(const std::string& path);       // after the last separator

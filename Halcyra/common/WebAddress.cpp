@@ -4,7 +4,7 @@
 
 #include <cwchar>
 
-#include "Halcyra/pagehost/Utf8.h"
+#include "Halcyra/common/Utf8.h"
 
 bool isAsciiHexDigit(wchar_t c) {
     return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');

@@ -1,11 +1,10 @@
 #include "Halcyra/download/NameResolution.h"
 
 #include "Halcyra/common/Helpers.h"
+#include "Halcyra/common/PathComponent.h"
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cwchar>
 #include <vector>
 
 namespace {
@@ -19,10 +18,6 @@ const std::size_t kMaxComponentChars = 255;
 // without converting it (and a huge text is not converted at all).
 const std::size_t kMaxPathBytes = 4 * kMaxPathChars;
 
-const wchar_t* const kDevices[] = {L"CON", L"PRN", L"AUX", L"NUL"};
-const wchar_t* const kNumberedDevices[] = {L"COM", L"LPT"};
-const wchar_t kDeviceDigits[] = L"0123456789\u00b9\u00b2\u00b3";
-
 bool isSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
 
 std::vector<std::wstring> splitComponents(const std::wstring& path)
@@ -35,40 +30,6 @@ std::vector<std::wstring> splitComponents(const std::wstring& path)
             parts.back() += c;
     }
     return parts;
-}
-
-bool equalsAsciiNoCase(const std::wstring& text, std::size_t offset, const wchar_t* ascii)
-{
-    for (std::size_t i = 0; ascii[i]; ++i) {
-        if (offset + i >= text.size()) return false;
-        wchar_t c = text[offset + i];
-        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-        if (c != ascii[i]) return false;
-    }
-    return true;
-}
-
-// Windows drops trailing dots and spaces from a path component, so "..." and ".. " name
-// the parent directory just as ".." does.
-bool isParentReference(const std::wstring& component)
-{
-    return component.find_first_not_of(L". ") == std::wstring::npos &&
-           std::count(component.begin(), component.end(), L'.') >= 2;
-}
-
-// Windows takes the part before the first dot, without trailing spaces, for the device:
-// "nul.pak", "NUL.tar.gz" and "nul .pak" all open NUL.
-bool isDeviceName(const std::wstring& component)
-{
-    std::wstring base = component.substr(0, component.find(L'.'));
-    base.erase(base.find_last_not_of(L' ') + 1);
-    if (base.size() == 3)
-        return std::any_of(std::begin(kDevices), std::end(kDevices),
-                           [&](const wchar_t* device) { return equalsAsciiNoCase(base, 0, device); });
-    if (base.size() == 4 && base[3] != L'\0' && std::wcschr(kDeviceDigits, base[3]))
-        return std::any_of(std::begin(kNumberedDevices), std::end(kNumberedDevices),
-                           [&](const wchar_t* device) { return equalsAsciiNoCase(base, 0, device); });
-    return false;
 }
 
 bool isAcceptedName(const std::wstring& name)

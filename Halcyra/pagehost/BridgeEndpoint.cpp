@@ -7,7 +7,7 @@
 #include <memory>
 #include <sstream>
 
-#include "Halcyra/pagehost/Utf8.h"
+#include "Halcyra/common/Utf8.h"
 #include "framework/Bstr.h"
 
 namespace bridge_endpoint {
@@ -15,8 +15,6 @@ namespace bridge_endpoint {
 const char kSecretHeader[] = "x-page-host-secret";
 
 namespace {
-
-std::string origin(std::uint16_t port) { return "http://127.0.0.1:" + std::to_string(port); }
 
 // Equal texts, compared in a time that does not depend on where they differ.
 bool sameSecret(const std::string& given, const std::string& secret) {
@@ -52,20 +50,26 @@ std::string failureText(HRESULT hr, const std::wstring& method) {
 
 }  // namespace
 
-std::string makeSecret() {
+bool makeSecret(std::string& secret) {
     unsigned char bytes[16] = {};
-    ::BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG);
-    std::string secret;
+    secret.clear();
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        return false;
     char digits[3];
     for (unsigned char byte : bytes) {
         std::snprintf(digits, sizeof digits, "%02x", byte);
         secret += digits;
     }
-    return secret;
+    return true;
+}
+
+std::string pageOrigin(std::uint16_t port) {
+    return port == 80 ? "http://127.0.0.1" : "http://127.0.0.1:" + std::to_string(port);
 }
 
 std::string hostRefusal(const HttpRequest& request, std::uint16_t port) {
-    if (request.header("host") != "127.0.0.1:" + std::to_string(port)) return "wrong Host";
+    const std::string host = request.header("host");
+    if (host != "127.0.0.1:" + std::to_string(port) && !(port == 80 && host == "127.0.0.1")) return "wrong Host";
     return std::string();
 }
 
@@ -73,7 +77,7 @@ std::string endpointRefusal(const HttpRequest& request, std::uint16_t port, cons
     std::string host = hostRefusal(request, port);
     if (!host.empty()) return host;
     if (request.method != "POST") return "not a POST";
-    if (request.header("origin") != origin(port)) return "wrong Origin";
+    if (request.header("origin") != pageOrigin(port)) return "wrong Origin";
     if (!sameSecret(request.header(kSecretHeader), secret)) return "no secret";
     return std::string();
 }

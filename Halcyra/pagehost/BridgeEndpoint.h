@@ -23,11 +23,16 @@ namespace bridge_endpoint {
 // The header that carries the per-run secret the served script knows.
 extern const char kSecretHeader[];
 
-// A fresh secret for one run: 32 hex digits from the system's random generator.
-std::string makeSecret();
+// A fresh secret for one run: 32 hex digits from the system's random generator; false
+// when the generator fails (the host must not serve without a secret).
+bool makeSecret(std::string& secret);
+
+// The page's origin as a browser sends it: "http://127.0.0.1:PORT", without the port
+// when it is 80. Host names the same address, without "http://".
+std::string pageOrigin(std::uint16_t port);
 
 // Why a request must be refused, "" when it may be served. Every request must name the
-// host as 127.0.0.1:port (a page of another site whose name leads to this machine names
+// host as 127.0.0.1:port (or 127.0.0.1 alone on port 80) (a page of another site whose name leads to this machine names
 // its own); requests to the endpoint must also be POSTs from the page's own origin,
 // carrying the secret.
 std::string hostRefusal(const HttpRequest& request, std::uint16_t port);

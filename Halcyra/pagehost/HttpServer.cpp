@@ -3,17 +3,12 @@
 
 #include "Halcyra/pagehost/HttpServer.h"
 
+#include "Halcyra/common/Helpers.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 
 namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string trim(const std::string& text) {
     size_t first = text.find_first_not_of(" \t");
@@ -39,13 +34,41 @@ const char* reasonPhrase(int status) {
     }
 }
 
-bool sendAll(SOCKET client, const std::string& bytes) {
+// Waits for the connection's event (FD_READ, FD_WRITE, FD_CLOSE) until the deadline
+// (GetTickCount64 time); false at the deadline or when stopping is signalled.
+bool waitForSocket(HANDLE ready, HANDLE stopping, ULONGLONG deadline) {
+    ULONGLONG now = ::GetTickCount64();
+    if (now >= deadline) return false;
+    const HANDLE waits[] = {stopping, ready};
+    if (::WaitForMultipleObjects(2, waits, FALSE, static_cast<DWORD>(deadline - now)) != WAIT_OBJECT_0 + 1)
+        return false;
+    ::WSAResetEvent(ready);
+    return true;
+}
+
+// recv() on the non-blocking connection; 0, as for a closed connection, at the deadline
+// or when stopping is signalled.
+int receiveBefore(SOCKET client, HANDLE ready, HANDLE stopping, ULONGLONG deadline, char* buffer, int size) {
+    for (;;) {
+        int got = recv(client, buffer, size, 0);
+        if (got >= 0 || WSAGetLastError() != WSAEWOULDBLOCK) return got;
+        if (!waitForSocket(ready, stopping, deadline)) return 0;
+    }
+}
+
+// All the bytes, unless the client takes none for timeoutMs or stopping is signalled.
+bool sendAll(SOCKET client, HANDLE ready, HANDLE stopping, DWORD timeoutMs, const std::string& bytes) {
     size_t sent = 0;
+    ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
     while (sent < bytes.size()) {
         int piece = static_cast<int>(std::min<size_t>(bytes.size() - sent, 256 * 1024));
         int n = send(client, bytes.data() + sent, piece, 0);
-        if (n <= 0) return false;
-        sent += static_cast<size_t>(n);
+        if (n > 0) {
+            sent += static_cast<size_t>(n);
+            deadline = ::GetTickCount64() + timeoutMs;
+        } else if (n == 0 || WSAGetLastError() != WSAEWOULDBLOCK || !waitForSocket(ready, stopping, deadline)) {
+            return false;
+        }
     }
     return true;
 }
@@ -109,7 +132,7 @@ HttpRequestParser::State HttpRequestParser::parseHead() {
         std::string field = m_bytes.substr(pos, end - pos);
         size_t colon = field.find(':');
         if (colon == std::string::npos || colon == 0) return State::Malformed;
-        std::string name = lower(field.substr(0, colon));
+        std::string name = lowerAscii(field.substr(0, colon));
         // A repeated Host, Origin or length could mean two things to two readers.
         if (m_request.headers.count(name)) return State::Malformed;
         m_request.headers[name] = trim(field.substr(colon + 1));
@@ -135,8 +158,9 @@ std::string formatResponse(const HttpResponse& response) {
     return head + response.body;
 }
 
-HttpServer::HttpServer(Handler handler)
-    : m_handler(std::move(handler)), m_listener(static_cast<Socket>(INVALID_SOCKET)) {}
+HttpServer::HttpServer(Handler handler, DWORD requestTimeoutMs)
+    : m_handler(std::move(handler)), m_requestTimeoutMs(requestTimeoutMs),
+      m_listener(static_cast<Socket>(INVALID_SOCKET)) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -249,16 +273,6 @@ void HttpServer::acceptLoop() {
             if (WSAGetLastError() == WSAEWOULDBLOCK) continue;  // the client gave up already
             return;
         }
-        // The accepted socket inherits the listener's event selection and with it
-        // non-blocking mode; the connection's thread wants plain blocking calls.
-        u_long blocking = 0;
-        DWORD timeout = kReceiveTimeoutMs;
-        if (WSAEventSelect(client, nullptr, 0) != 0 || ioctlsocket(client, FIONBIO, &blocking) != 0 ||
-            setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-                       sizeof timeout) != 0) {
-            closesocket(client);
-            continue;
-        }
         std::lock_guard<std::mutex> guard(m_lock);
         unsigned id = m_nextId++;
         m_clients.push_back(static_cast<Socket>(client));
@@ -269,32 +283,41 @@ void HttpServer::acceptLoop() {
 
 void HttpServer::serve(unsigned id, Socket socket) {
     SOCKET client = static_cast<SOCKET>(socket);
+    HANDLE stopping = m_shutdown.get();
+    // The connection waits on its event and on stop(), never in a blocking call: under Wine
+    // neither shutdown() nor closesocket() reliably ends a recv() another thread is in.
+    // The selection replaces the one the socket inherits from the listener.
+    fw::UniqueHandle ready(WSACreateEvent());
     HttpRequestParser parser;
     HttpRequestParser::State state = HttpRequestParser::State::NeedMore;
     char buffer[8192];
-    while (state == HttpRequestParser::State::NeedMore) {
-        int got = recv(client, buffer, sizeof buffer, 0);
-        if (got <= 0) break;
-        state = parser.feed(buffer, static_cast<size_t>(got));
+    if (ready && WSAEventSelect(client, ready.get(), FD_READ | FD_WRITE | FD_CLOSE) == 0) {
+        const ULONGLONG deadline = ::GetTickCount64() + m_requestTimeoutMs;
+        while (state == HttpRequestParser::State::NeedMore) {
+            int got = receiveBefore(client, ready.get(), stopping, deadline, buffer, sizeof buffer);
+            if (got <= 0) break;
+            state = parser.feed(buffer, static_cast<size_t>(got));
+        }
     }
     HttpResponse response;
     bool answer = true;
     switch (state) {
     case HttpRequestParser::State::Complete:
         try {
-            response = m_handler(parser.request());
+            response = m_handler(parser.request(), stopping);
         } catch (...) {
             response = HttpResponse::text(500, "the page host failed on this request");
         }
         break;
     case HttpRequestParser::State::Malformed: response = HttpResponse::text(400, "malformed request"); break;
     case HttpRequestParser::State::TooLarge: response = HttpResponse::text(413, "request too large"); break;
-    case HttpRequestParser::State::NeedMore: answer = false; break;  // the client went away
+    case HttpRequestParser::State::NeedMore: answer = false; break;  // gone, too slow, or stopped
     }
-    if (answer && sendAll(client, formatResponse(response))) {
+    if (answer && sendAll(client, ready.get(), stopping, m_requestTimeoutMs, formatResponse(response))) {
         // Let the client read the whole answer before it sees the connection close.
         shutdown(client, SD_SEND);
-        while (recv(client, buffer, sizeof buffer, 0) > 0) {
+        const ULONGLONG closing = ::GetTickCount64() + m_requestTimeoutMs;
+        while (receiveBefore(client, ready.get(), stopping, closing, buffer, sizeof buffer) > 0) {
         }
     }
     std::lock_guard<std::mutex> guard(m_lock);

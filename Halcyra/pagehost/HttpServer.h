@@ -64,12 +64,15 @@ std::string formatResponse(const HttpResponse& response);
 
 class HttpServer {
 public:
-    using Handler = std::function<HttpResponse(const HttpRequest&)>;
+    // stopping is signalled when stop() begins: a handler that waits for something else
+    // (another server's answer) gives up then.
+    using Handler = std::function<HttpResponse(const HttpRequest& request, HANDLE stopping)>;
     static const int kMaxConnections = 16;
-    // A client that sends nothing for this long loses its connection.
-    static const DWORD kReceiveTimeoutMs = 30000;
+    // A client that has not sent its whole request (head and body) this long after it
+    // connected loses its connection, however it trickles the bytes.
+    static const DWORD kRequestTimeoutMs = 30000;
 
-    explicit HttpServer(Handler handler);
+    explicit HttpServer(Handler handler, DWORD requestTimeoutMs = kRequestTimeoutMs);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -91,6 +94,7 @@ private:
     void reapEndedThreads();
 
     Handler m_handler;
+    DWORD m_requestTimeoutMs;
     Socket m_listener;
     std::uint16_t m_port = 0;
     fw::UniqueHandle m_shutdown;      // manual reset: set by stop()

@@ -7,7 +7,7 @@
 
 #include "Halcyra/pagehost/BridgeEndpoint.h"
 #include "Halcyra/pagehost/UiThreadCalls.h"
-#include "Halcyra/pagehost/Utf8.h"
+#include "Halcyra/common/Utf8.h"
 
 namespace {
 
@@ -16,6 +16,8 @@ const char kScriptPath[] = "/.host/external.js";
 const char kCallPath[] = "/.host/call";
 const char kReportPath[] = "/.host/report";
 const char kClosePath[] = "/.host/close";
+// A secret the harness that starts the host chose (32 lower-case hex digits).
+const char kSecretVariable[] = "HALCYRA_PAGE_HOST_SECRET";
 // The served script, a resource of the program (PageRunner.rc).
 const wchar_t kScriptResource[] = L"PAGE_HOST_SCRIPT";
 
@@ -40,6 +42,21 @@ bool startsWith(const std::string& text, const std::string& prefix) { return tex
 
 bool isHtml(const HttpResponse& response) { return startsWith(response.contentType, "text/html"); }
 
+// A harness that starts the host may choose the secret, so that it can close the host
+// without reading the served page (which may be missing). False without a choice; false
+// with a problem when the choice is no secret.
+bool chosenSecret(std::string& secret, std::string& problem) {
+    char value[64];
+    DWORD length = ::GetEnvironmentVariableA(kSecretVariable, value, sizeof value);
+    if (length == 0) return false;
+    secret.assign(value, length < sizeof value ? length : 0);
+    if (secret.size() != 32 || secret.find_first_not_of("0123456789abcdef") != std::string::npos) {
+        problem = std::string(kSecretVariable) + " is not 32 lower-case hex digits";
+        return false;
+    }
+    return true;
+}
+
 HttpResponse json(const std::string& body) {
     HttpResponse response;
     response.contentType = "application/json";
@@ -61,9 +78,15 @@ bool PageHost::serve(std::uint16_t port) {
         m_err(L"page host: the served script is missing from the program");
         return false;
     }
-    m_secret = bridge_endpoint::makeSecret();
+    std::string secretProblem;
+    if (!chosenSecret(m_secret, secretProblem) && secretProblem.empty() && !bridge_endpoint::makeSecret(m_secret))
+        secretProblem = "the system's random generator gives no secret";
+    if (!secretProblem.empty()) {
+        m_err(L"page host: " + utf8::toWide(secretProblem));
+        return false;
+    }
     m_calls = std::make_unique<UiThreadCalls>();
-    HttpServer server([this](const HttpRequest& request) { return handle(request); });
+    HttpServer server([this](const HttpRequest& request, HANDLE stopping) { return handle(request, stopping); });
     std::wstring problem;
     if (!server.start(port, problem)) {
         m_err(L"page host: " + problem);
@@ -88,20 +111,25 @@ bool PageHost::serve(std::uint16_t port) {
     return true;
 }
 
-HttpResponse PageHost::handle(const HttpRequest& request) {
+HttpResponse PageHost::handle(const HttpRequest& request, HANDLE stopping) {
     std::string refusal = bridge_endpoint::hostRefusal(request, m_port);
     if (!refusal.empty()) return refuse(request, refusal);
     if (startsWith(request.path(), kHostPrefix)) return endpoint(request);
     if (request.method != "GET") return HttpResponse::text(405, "the page's files are read with GET");
-    return pageFile(request);
+    return pageFile(request, stopping);
 }
 
-HttpResponse PageHost::pageFile(const HttpRequest& request) {
+HttpResponse PageHost::pageFile(const HttpRequest& request, HANDLE stopping) {
     std::string path;
     if (!decodePagePath(request.target, path)) return HttpResponse::text(400, "no such path");
-    HttpResponse response = m_pages->get(path, request.target);
+    HttpResponse response = m_pages->get(path, request.target, stopping);
     // Browsers ask for an icon on their own; the page's own missing files are worth a line.
     if (response.status == 404 && path != "/favicon.ico") m_err(L"page host: not found: " + utf8::toWide(path));
+    if (isHtml(response)) {
+        // The page drives the launcher: no other site may put it in a frame.
+        response.headers.emplace_back("Content-Security-Policy", "frame-ancestors 'self'");
+        response.headers.emplace_back("X-Frame-Options", "DENY");
+    }
     if (response.status == 200 && isHtml(response)) {
         std::string names;
         for (const std::wstring& name : m_methods) names += (names.empty() ? "" : ",") + utf8::fromWide(name);
@@ -148,7 +176,7 @@ HttpResponse PageHost::report(const HttpRequest& request) {
         return HttpResponse::text(400, "the report is not a JSON object");
     // The page's own files by their path, as a page author knows them.
     std::string source = error["source"].isString() ? error["source"].asString() : std::string();
-    std::string origin = "http://127.0.0.1:" + std::to_string(m_port) + "/";
+    std::string origin = bridge_endpoint::pageOrigin(m_port) + "/";
     if (startsWith(source, origin)) source = source.substr(origin.size());
     if (source.empty()) source = "(page)";
     auto number = [&](const char* name) { return error[name].isInt() ? error[name].asInt() : 0; };

@@ -14,7 +14,9 @@
 //     POST /.host/close    the page's ButtonOK or ButtonCancel: ends the host, as those
 //                          end the launcher
 //
-// The endpoint answers only requests with the secret, Host 127.0.0.1:PORT and the page's
+// The secret is fresh for each run, or the one a harness put in the environment variable
+// HALCYRA_PAGE_HOST_SECRET (32 lower-case hex digits) to close the host with. Every HTML
+// answer forbids other sites to frame the page. The endpoint answers only requests with the secret, Host 127.0.0.1:PORT and the page's
 // own Origin; refusals are printed.
 #include <windows.h>
 #include <oaidl.h>
@@ -45,8 +47,8 @@ public:
     bool serve(std::uint16_t port);
 
 private:
-    HttpResponse handle(const HttpRequest& request);
-    HttpResponse pageFile(const HttpRequest& request);
+    HttpResponse handle(const HttpRequest& request, HANDLE stopping);
+    HttpResponse pageFile(const HttpRequest& request, HANDLE stopping);
     HttpResponse endpoint(const HttpRequest& request);
     HttpResponse call(const HttpRequest& request);
     HttpResponse report(const HttpRequest& request);

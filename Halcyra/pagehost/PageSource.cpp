@@ -1,14 +1,14 @@
 #include "Halcyra/pagehost/PageSource.h"
 
 #include <algorithm>
-#include <cctype>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "Halcyra/common/Helpers.h"
+#include "Halcyra/common/PathComponent.h"
+#include "Halcyra/common/Utf8.h"
+#include "Halcyra/common/WebAddress.h"
 #include "Halcyra/download/HttpSource.h"
 #include "framework/UniqueHandle.h"
-#include "Halcyra/pagehost/Utf8.h"
 
 namespace {
 
@@ -17,12 +17,6 @@ const char kStartPage[] = "/start.html";
 const DWORD kSilenceMs = 30000;
 const char kIndexPage[] = "/index.html";
 
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 HttpResponse file(const std::string& path, std::string body) {
     HttpResponse response;
     response.contentType = contentTypeOf(path);
@@ -30,18 +24,15 @@ HttpResponse file(const std::string& path, std::string body) {
     return response;
 }
 
+bool isPlainComponent(const std::wstring& component) {
+    return !component.empty() && component != L"." && !isParentReference(component) && !isDeviceName(component) &&
+           component.back() != L'.' && component.back() != L' ';
+}
+
 HttpResponse notFound(const std::string& path) { return HttpResponse::text(404, "no such page file: " + path); }
 
-std::wstring moduleDirectory() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+std::wstring programDirectory() {
+    std::wstring path = programPath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
@@ -56,7 +47,7 @@ public:
     }
     bool loaded() const { return m_module != nullptr; }
 
-    HttpResponse get(const std::string& path, const std::string&) override {
+    HttpResponse get(const std::string& path, const std::string&, HANDLE) override {
         std::string name = path == "/" ? kStartPage : path;
         std::wstring resource = utf8::toWide(name.substr(1));
         HRSRC found = ::FindResourceW(m_module, resource.c_str(), MAKEINTRESOURCEW(23));
@@ -76,7 +67,7 @@ class DirectoryPages : public PageSource {
 public:
     explicit DirectoryPages(const std::wstring& directory) : m_directory(directory) {}
 
-    HttpResponse get(const std::string& path, const std::string&) override {
+    HttpResponse get(const std::string& path, const std::string&, HANDLE) override {
         std::string body;
         if (path != "/") return read(path, body) ? file(path, std::move(body)) : notFound(path);
         for (const char* name : {kStartPage, kIndexPage})
@@ -86,14 +77,22 @@ public:
     std::wstring describe() const override { return L"the directory " + m_directory; }
 
 private:
+    // Only a file on the disk: a name that reaches a device or a pipe could block the
+    // connection's thread for good.
     bool read(const std::string& path, std::string& body) const {
         std::wstring full = m_directory + utf8::toWide(path);
         std::replace(full.begin(), full.end(), L'/', L'\\');
-        DWORD attributes = ::GetFileAttributesW(full.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-        std::ifstream in(full.c_str(), std::ios::binary);
-        if (!in) return false;
-        body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        fw::UniqueHandle file(::CreateFileW(full.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || ::GetFileType(file.get()) != FILE_TYPE_DISK) return false;
+        BY_HANDLE_FILE_INFORMATION information;
+        if (!::GetFileInformationByHandle(file.get(), &information) ||
+            (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            return false;
+        body.clear();
+        char buffer[64 * 1024];
+        DWORD got = 0;
+        while (::ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0) body.append(buffer, got);
         return true;
     }
 
@@ -110,23 +109,21 @@ public:
         m_root = m_base.substr(0, m_base.find(L'/', m_base.find(L"://") + 3));
     }
 
-    HttpResponse get(const std::string& path, const std::string& target) override {
+    HttpResponse get(const std::string& path, const std::string& target, HANDLE stopping) override {
         // "/" is the page itself; other paths as the page's own links resolve them.
         size_t query = target.find('?');
         std::wstring url = path == "/" ? m_base + (query == std::string::npos ? L"" : utf8::toWide(target.substr(query)))
                                        : m_root + utf8::toWide(target);
-        // Never signalled: a page request waits for its answer, within the fetch's limits.
-        fw::UniqueHandle never(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         HttpFetch fetch(url, HttpRange());
         HttpAnswer answer;
-        if (!never || fetch.waitForAnswer(never.get(), HttpFetch::kAnswerTimeoutMs, answer) != HttpFetch::Result::ok)
+        if (fetch.waitForAnswer(stopping, HttpFetch::kAnswerTimeoutMs, answer) != HttpFetch::Result::ok)
             return HttpResponse::text(502, "no answer from " + utf8::fromWide(url));
         HttpResponse response;
         response.status = answer.status;
         response.contentType = answer.contentType;
         std::vector<char> piece;
         do {
-            if (fetch.read(never.get(), kSilenceMs, piece) != HttpFetch::Result::ok)
+            if (fetch.read(stopping, kSilenceMs, piece) != HttpFetch::Result::ok)
                 return HttpResponse::text(502, "the answer from " + utf8::fromWide(url) + " broke off");
             response.body.append(piece.begin(), piece.end());
         } while (!piece.empty());
@@ -146,9 +143,9 @@ std::unique_ptr<PageSource> PageSource::open(const std::wstring& page, std::wstr
     if (page.find(L"://") != std::wstring::npos && (scheme == L"http" || scheme == L"https"))
         return std::make_unique<ProxiedPages>(page);
     if (page.empty()) {
-        auto resources = std::make_unique<ResourcePages>(moduleDirectory() + L"Launcher.exe");
+        auto resources = std::make_unique<ResourcePages>(programDirectory() + L"Launcher.exe");
         if (resources->loaded()) return resources;
-        problem = L"cannot read the resources of " + moduleDirectory() + L"Launcher.exe: give --page DIR|URL";
+        problem = L"cannot read the resources of " + programDirectory() + L"Launcher.exe: give --page DIR|URL";
         return nullptr;
     }
     DWORD attributes = ::GetFileAttributesW(page.c_str());
@@ -168,22 +165,22 @@ bool decodePagePath(const std::string& target, std::string& path) {
     for (size_t i = 0; i < raw.size(); ++i) {
         char c = raw[i];
         if (c == '%') {
-            if (i + 2 >= raw.size() || !std::isxdigit(static_cast<unsigned char>(raw[i + 1])) ||
-                !std::isxdigit(static_cast<unsigned char>(raw[i + 2])))
-                return false;
+            if (i + 2 >= raw.size() || !isAsciiHexDigit(raw[i + 1]) || !isAsciiHexDigit(raw[i + 2])) return false;
             c = static_cast<char>(std::stoi(raw.substr(i + 1, 2), nullptr, 16));
             i += 2;
         }
         if (static_cast<unsigned char>(c) < 0x20 || c == '\\' || c == ':') return false;
         path += c;
     }
-    // No empty, "." or ".." segment: the path names a file below the page's root.
+    // No empty or "." segment, nothing Windows reads as the parent or as a device, and no
+    // trailing dot or space that Windows would drop: the path names one file below the
+    // page's root, and only by its own name.
     for (size_t start = 1; start <= path.size();) {
         size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
         std::string segment = path.substr(start, end - start);
         bool last = end == path.size();
-        if ((segment.empty() && !(last && start == 1)) || segment == "." || segment == "..") return false;
+        if (segment.empty() ? !(last && start == 1) : !isPlainComponent(utf8::toWide(segment))) return false;
         start = end + 1;
     }
     return true;
@@ -197,7 +194,7 @@ std::string contentTypeOf(const std::string& path) {
         {".jpg", "image/jpeg"},                {".jpeg", "image/jpeg"},
         {".gif", "image/gif"},                 {".svg", "image/svg+xml"},
         {".ico", "image/x-icon"},              {".txt", "text/plain"}};
-    std::string name = lower(path);
+    std::string name = lowerAscii(path);
     for (const auto& type : kTypes) {
         std::string extension = type.first;
         if (name.size() >= extension.size() && name.compare(name.size() - extension.size(), extension.size(), extension) == 0)
@@ -207,7 +204,7 @@ std::string contentTypeOf(const std::string& path) {
 }
 
 std::string withTag(const std::string& html, const std::string& tag) {
-    std::string folded = lower(html);
+    std::string folded = lowerAscii(html);
     size_t head = folded.find("<head");
     while (head != std::string::npos) {
         char next = head + 5 < folded.size() ? folded[head + 5] : '\0';

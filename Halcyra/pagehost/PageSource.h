@@ -14,8 +14,9 @@ public:
     virtual ~PageSource() = default;
     // The answer for a GET of the page's path (percent-decoded, starting with "/", "/"
     // itself for the page's default document); target is the request's path and query
-    // as they came, for a source that passes them on.
-    virtual HttpResponse get(const std::string& path, const std::string& target) = 0;
+    // as they came, for a source that passes them on; a source that waits gives up when
+    // stopping is signalled.
+    virtual HttpResponse get(const std::string& path, const std::string& target, HANDLE stopping) = 0;
     // What it serves, for the host's first lines.
     virtual std::wstring describe() const = 0;
 

@@ -53,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "Halcyra/common/Utf8.h"
 #include "Halcyra/launcher/Launcher.h"
 #include "Halcyra/pagehost/PageHost.h"
 #include "framework/Dispatch.h"
@@ -75,26 +76,13 @@ void writeLine(DWORD stream, const std::wstring& line) {
         ::WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         return;
     }
-    int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                     nullptr, nullptr);
-    if (size <= 0) return;
-    std::string bytes(size, '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size, nullptr,
-                          nullptr);
+    std::string bytes = utf8::fromWide(text);
+    if (bytes.empty()) return;
     ::WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 void out(const std::wstring& line) { writeLine(STD_OUTPUT_HANDLE, line); }
 void err(const std::wstring& line) { writeLine(STD_ERROR_HANDLE, line); }
-
-std::wstring decode(const std::string& bytes, UINT codePage, DWORD flags) {
-    if (bytes.empty()) return std::wstring();
-    int size = ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    if (size <= 0) return std::wstring();
-    std::wstring text(size, L'\0');
-    ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
-    return text;
-}
 
 bool readBytes(const std::wstring& path, std::string& bytes) {
     std::ifstream file(path.c_str(), std::ios::binary);
@@ -107,8 +95,8 @@ bool readBytes(const std::wstring& path, std::string& bytes) {
 std::wstring fileText(const std::string& bytes) {
     std::string body = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? bytes.substr(3) : bytes;
     if (body.empty()) return std::wstring();
-    std::wstring text = decode(body, CP_UTF8, MB_ERR_INVALID_CHARS);
-    return text.empty() ? decode(body, CP_ACP, 0) : text;
+    std::wstring text = utf8::decode(body, CP_UTF8, MB_ERR_INVALID_CHARS);
+    return text.empty() ? utf8::decode(body, CP_ACP, 0) : text;
 }
 
 struct Button {

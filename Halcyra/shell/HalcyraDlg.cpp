@@ -1,5 +1,6 @@
 #include "Halcyra/shell/HalcyraDlg.h"
 
+#include "Halcyra/common/Helpers.h"
 #include "Halcyra/common/UserMessage.h"
 #include "Halcyra/res/resource.h"
 #include "Halcyra/shell/AboutDlg.h"

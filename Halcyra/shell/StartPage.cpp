@@ -18,16 +18,6 @@ struct FileCloser {
 
 }  // namespace
 
-std::wstring programPath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) return std::wstring();
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(buffer.size() * 2);
-    }
-}
-
 std::string readStartPage(const char* fileName) {
     std::string page;
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName, "rb"));

@@ -7,9 +7,6 @@
 // when it cannot be read.
 std::string readStartPage(const char* fileName);
 
-// The full path of the running program.
-std::wstring programPath();
-
 // "res://<path>/<page>": a page among the HTML resources of the program at this path.
 // '%' and '#' in the path are escaped: the browser would read them as the start of an
 // escape or of the fragment.

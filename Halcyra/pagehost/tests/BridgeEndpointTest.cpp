@@ -18,9 +18,11 @@ HttpRequest callRequest(const std::string& host, const std::string& origin, cons
 }
 
 TEST(BridgeEndpoint, AnswersOnlyThePagesOwnOriginWithTheSecret) {
-    const std::string secret = be::makeSecret();
+    std::string secret, another;
+    ASSERT_TRUE(be::makeSecret(secret));
+    ASSERT_TRUE(be::makeSecret(another));
     ASSERT_EQ(32u, secret.size());
-    EXPECT_NE(secret, be::makeSecret());
+    EXPECT_NE(secret, another);
     const std::string host = "127.0.0.1:8123", origin = "http://127.0.0.1:8123";
 
     EXPECT_EQ("", be::endpointRefusal(callRequest(host, origin, secret), 8123, secret));
@@ -38,6 +40,16 @@ TEST(BridgeEndpoint, AnswersOnlyThePagesOwnOriginWithTheSecret) {
     HttpRequest get = callRequest(host, origin, secret);
     get.method = "GET";
     EXPECT_EQ("not a POST", be::endpointRefusal(get, 8123, secret));
+}
+
+// Browsers leave the default port out of Host and Origin.
+TEST(BridgeEndpoint, OnPort80TakesTheAddressWithoutAPort) {
+    const std::string secret(32, 'a');
+    EXPECT_EQ("", be::endpointRefusal(callRequest("127.0.0.1", "http://127.0.0.1", secret), 80, secret));
+    EXPECT_EQ("", be::endpointRefusal(callRequest("127.0.0.1:80", "http://127.0.0.1", secret), 80, secret));
+    EXPECT_EQ("wrong Host", be::endpointRefusal(callRequest("127.0.0.1", "http://127.0.0.1", secret), 8080, secret));
+    EXPECT_EQ("wrong Origin",
+              be::endpointRefusal(callRequest("127.0.0.1:8080", "http://127.0.0.1", secret), 8080, secret));
 }
 
 TEST(BridgeEndpoint, ArgumentsKeepTheirScriptTypes) {

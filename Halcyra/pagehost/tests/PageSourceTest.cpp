@@ -34,7 +34,10 @@ TEST(PagePath, DecodesEscapesAndRefusesWaysOut) {
     ASSERT_TRUE(decodePagePath("/%E5%90%AF.html", path));
     EXPECT_EQ("/\xE5\x90\xAF.html", path);
     const char* refused[] = {"/../secret", "/a/%2e%2e/b", "/a/./b", "/a//b", "/..%5cwin.ini", "/c:/x",
-                             "/a%00.html", "/a%2", "/a%zz", "relative", "/a/"};
+                             "/a%00.html", "/a%2", "/a%zz", "relative", "/a/",
+                             // Devices, and names Windows reads as the parent or as another file.
+                             "/CON", "/nul.txt", "/img/COM1", "/Aux%20.html", "/lpt9.png", "/...", "/..%20/x",
+                             "/start.html.", "/start.html%20"};
     for (const char* target : refused) EXPECT_FALSE(decodePagePath(target, path)) << target;
 }
 

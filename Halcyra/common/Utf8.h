@@ -1,5 +1,5 @@
 #pragma once
-// UTF-8 <-> UTF-16 for what passes between the page (HTTP, JSON) and Windows.
+// UTF-8 <-> UTF-16 for what passes between the page (HTTP, JSON, script files) and Windows.
 #include <windows.h>
 
 #include <string>
@@ -17,13 +17,17 @@ inline std::string fromWide(const std::wstring& text) {
     return bytes;
 }
 
-inline std::wstring toWide(const std::string& bytes) {
+// The bytes in the code page as UTF-16; empty when MultiByteToWideChar refuses them (with
+// MB_ERR_INVALID_CHARS: any invalid sequence).
+inline std::wstring decode(const std::string& bytes, UINT codePage, DWORD flags) {
     if (bytes.empty()) return std::wstring();
-    int size = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    int size = ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring text(size > 0 ? size : 0, L'\0');
     if (size > 0)
-        ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
+        ::MultiByteToWideChar(codePage, flags, bytes.data(), static_cast<int>(bytes.size()), &text[0], size);
     return text;
 }
+
+inline std::wstring toWide(const std::string& bytes) { return decode(bytes, CP_UTF8, 0); }
 
 }  // namespace utf8
