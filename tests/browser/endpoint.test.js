@@ -1,6 +1,7 @@
 // The page host's call endpoint as other local pages and programs meet it: refused without
-// the per-run secret, with another Host, with another Origin, and from a page of another
-// origin in the browser; and a script error of the page reported with its line.
+// the per-run secret, with another Host, with another Origin; a page of another origin in
+// the browser can neither call it, read the served page nor frame it; and a script error
+// of the page reported with its line.
 "use strict";
 
 const { test, before, after } = require("node:test");
@@ -19,12 +20,16 @@ let demo;
 let host;
 let secret;
 let origin;
+let pageDir;
 
 before(async () => {
     demo = await startDemoServer(bin);
-    // The page from a directory of the prefix: C:\demo, which tests fill as they need.
-    host = await startPageHost(bin, demo, "browser-endpoint", { page: "C:\\demo" });
-    fs.writeFileSync(host.file("C", "demo", "index.html"), "<!DOCTYPE html>\n<html><head><title>x</title></head></html>\n");
+    // The page from a directory of this machine whose path has a space, which tests fill
+    // as they need.
+    pageDir = path.join(demo.work, "page files");
+    fs.mkdirSync(pageDir);
+    fs.writeFileSync(path.join(pageDir, "index.html"), "<!DOCTYPE html>\n<html><head><title>x</title></head></html>\n");
+    host = await startPageHost(bin, demo, "browser-endpoint", { pageDir });
     secret = await host.secret();
     origin = host.url.replace(/\/$/, "");
 });
@@ -73,35 +78,67 @@ test("the endpoint runs a call only with the secret, its own Host and its own Or
     const page = await request(host.url, { headers: { Host: "rebound.test:" + host.port } });
     assert.equal(page.status, 403);
     assert.doesNotMatch(page.body, /data-secret/);
+
+    // A device name is no page file: the request is answered, and the host goes on serving.
+    for (const device of ["COM1", "nul.txt", "CON", "aux.html"])
+        assert.equal((await request(host.url + device)).status, 400, device);
+    const served = await request(host.url);
+    assert.equal(served.status, 200);
+    assert.equal(served.headers["content-security-policy"], "frame-ancestors 'self'");
+    assert.equal(served.headers["x-frame-options"], "DENY");
 });
 
-test("a page of another origin in the browser cannot call the launcher", async () => {
+// The endpoint's own Origin check is what the first test guards; here the browser's part:
+// the host allows no other origin to read its answers (the served page carries the
+// secret) and no other site to frame its page.
+test("a page of another origin in the browser can neither call the launcher, read the page nor frame it", async () => {
+    // The page calls the launcher as soon as it runs, before its load event: a trace on D:
+    // named by its fragment.
+    fs.writeFileSync(path.join(pageDir, "framed.html"),
+        "<!DOCTYPE html>\n<html><head><title>framed</title></head>\n" +
+        "<body><script>external.setSavePath(location.hash.substring(1));</script></body></html>\n");
     const browser = await launchBrowser();
     try {
         const page = await browser.newPage();
         // A page of the demo server's origin that tries the endpoint with the secret.
         await page.goto(demo.base + "catalogue.js");
-        const outcome = await page.evaluate(async (url, secret) => {
-            try {
-                const answer = await fetch(url, {
+        const outcome = await page.evaluate(async (base, secret) => {
+            const tried = async (url, init) => {
+                try {
+                    const answer = await fetch(url, init);
+                    return "answered " + answer.status + ": " + (await answer.text());
+                } catch (e) {
+                    return "blocked";
+                }
+            };
+            return {
+                call: await tried(base + ".host/call", {
                     method: "POST",
                     headers: { "Content-Type": "application/json", "X-Page-Host-Secret": secret },
                     body: JSON.stringify({ method: "setSavePath", args: ["from-other-origin"] }),
-                });
-                return "answered " + answer.status;
-            } catch (e) {
-                return "blocked";
-            }
-        }, host.url + ".host/call", secret);
-        assert.equal(outcome, "blocked");
+                }),
+                page: await tried(base),
+            };
+        }, host.url, secret);
+        assert.deepEqual(outcome, { call: "blocked", page: "blocked" });
         assert.ok(!fs.existsSync(host.file("D", "from-other-origin")), "the call ran");
+
+        await page.evaluate((url) => new Promise((resolve) => {
+            const frame = document.createElement("iframe");
+            frame.onload = resolve;
+            frame.src = url;
+            document.body.appendChild(frame);
+        }), host.url + "framed.html#from-a-frame");
+        assert.ok(!fs.existsSync(host.file("D", "from-a-frame")), "the framed page ran");
+        // The same page on its own does run.
+        await page.goto(host.url + "framed.html#on-its-own");
+        assert.ok(fs.statSync(host.file("D", "on-its-own")).isDirectory(), "the page ran on its own");
     } finally {
         await browser.close();
     }
 });
 
 test("a script error of the page is printed with its file and line", async () => {
-    const pageDir = host.file("C", "demo");
     fs.writeFileSync(path.join(pageDir, "broken.html"),
         "<!DOCTYPE html>\n<html>\n<head>\n<title>broken</title>\n<script src=\"broken.js\"></script>\n</head>\n" +
         "<body>\n<p id=\"root\"></p>\n<script>\ndocument.getElementById(\"root\").textContent = external.getCurrentDownloadDir();\n" +
@@ -113,10 +150,15 @@ test("a script error of the page is printed with its file and line", async () =>
         const page = await browser.newPage();
         await page.goto(host.url + "broken.html");
         await waitUntil(() => host.output().filter((l) => / error: /.test(l)).length >= 2, 30, "two error reports");
+        // The two reports come on connections of their own, in either order.
         const errors = host.output().filter((l) => / error: /.test(l));
-        assert.match(errors[0], /^broken\.js:3:\d+: error: Uncaught Error: boom in the page$/);
+        assert.equal(errors.length, 2, errors.join("\n"));
+        assert.ok(errors.some((l) => /^broken\.js:3:\d+: error: Uncaught Error: boom in the page$/.test(l)),
+            errors.join("\n"));
         // The page's own inline script, at its line in the HTML: the served tag moved nothing.
-        assert.match(errors[1], /^broken\.html:11:\d+: error: Uncaught TypeError: external\.noSuchMethod is not a function$/);
+        assert.ok(errors.some((l) =>
+            /^broken\.html:11:\d+: error: Uncaught TypeError: external\.noSuchMethod is not a function$/.test(l)),
+        errors.join("\n"));
         assert.equal(await page.$eval("#root", (p) => p.textContent), "D:/Orbelune");
         await screenshot(page, artefacts, "broken-page");
     } finally {
@@ -146,10 +188,8 @@ test("a page at another address is served under the host's origin, with the brid
             /^page host: serving the address http:\/\/127\.0\.0\.1:\d+\/start\.html$/.test(line)), proxied.output().join("\n"));
     } finally {
         await browser.close();
-        try {
-            if (proxied) assert.equal(await proxied.close(), 0, proxied.output().join("\n"));
-        } finally {
-            server.kill();
-        }
+        // The page's server gone first: the host closes all the same, without its page.
+        server.kill();
+        if (proxied) assert.equal(await proxied.close(), 0, proxied.output().join("\n"));
     }
 });

@@ -40,26 +40,33 @@ async function main() {
     const demo = await startDemoServer(bin);
     // With a display the launcher's message boxes appear there; without one they are answered.
     if (display) process.env.HALCYRA_DISPLAY = process.env.DISPLAY;
-    const host = await startPageHost(bin, demo, "page-host", {
-        ...options, engine: true, answer: display ? null : "ok", onLine: (line) => console.log(line),
-    });
-    console.log(`page-host: the catalogue server: ${demo.base} (update: ${demo.base}update/, ` +
-        `scenes: ${demo.base}scenes/1024.7z, 2048.7z, 4096.7z)`);
-    console.log(`page-host: open ${host.url} in any browser on this machine`);
-
-    const browser = await launchBrowser({ headless: !display });
+    let host;
+    let browser;
     let ending = false;
     const end = async () => {
         if (ending) return;
         ending = true;
-        await browser.close().catch(() => {});
-        await host.close();
+        if (browser) await browser.close().catch(() => {});
+        if (host) await host.close();
         demo.stop();
         console.log("page-host: ended");
         process.exit(0);
     };
     process.on("SIGINT", end);
     process.on("SIGTERM", end);
+    try {
+        host = await startPageHost(bin, demo, "page-host", {
+            ...options, engine: true, answer: display ? null : "ok", onLine: (line) => console.log(line),
+        });
+        browser = await launchBrowser({ headless: !display, handleSignals: false });
+    } catch (e) {
+        if (host) await host.close();
+        demo.stop();
+        throw e;
+    }
+    console.log(`page-host: the catalogue server: ${demo.base} (update: ${demo.base}update/, ` +
+        `scenes: ${demo.base}scenes/1024.7z, 2048.7z, 4096.7z)`);
+    console.log(`page-host: open ${host.url} in any browser on this machine`);
     browser.on("disconnected", end);
 
     const page = (await browser.pages())[0] || (await browser.newPage());

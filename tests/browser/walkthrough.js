@@ -32,9 +32,11 @@ async function main() {
     };
 
     const demo = await startDemoServer(bin);
-    const host = await startPageHost(bin, demo, "run-browser", { sizedDrives: true });
-    const browser = await launchBrowser({ headless: !process.env.HALCYRA_BROWSER_WINDOW });
+    let host;
+    let browser;
     try {
+        host = await startPageHost(bin, demo, "run-browser", { sizedDrives: true });
+        browser = await launchBrowser({ headless: !process.env.HALCYRA_BROWSER_WINDOW });
         console.log(`     the page host serves the start page from Launcher.exe at ${host.url}`);
         const page = await browser.newPage();
         await openStartPage(page, host);
@@ -54,8 +56,8 @@ async function main() {
         await shoot(page, "browser-5-moved", "the data moved to E:");
         await page.close();
     } finally {
-        await browser.close();
-        const status = await host.close();
+        if (browser) await browser.close();
+        const status = host ? await host.close() : 0;
         demo.stop();
         if (status !== 0) {
             console.error(`run: the page host ended with status ${status}:\n${host.output().join("\n")}`);

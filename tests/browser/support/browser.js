@@ -8,16 +8,16 @@ const puppeteer = require("puppeteer-core");
 const CHROMIUM = process.env.HALCYRA_CHROMIUM || "/usr/bin/chromium";
 
 // A headless Chromium with a throwaway profile; the window is 1280x900, as the page
-// host's screenshots show it.
-async function launchBrowser({ headless = true } = {}) {
+// host's screenshots show it. handleSignals false leaves Ctrl+C to a caller that must
+// close the page host first: puppeteer then no longer ends the process on the signal.
+async function launchBrowser({ headless = true, handleSignals = true } = {}) {
     return puppeteer.launch({
         executablePath: CHROMIUM,
         headless: headless ? true : false,
         defaultViewport: headless ? { width: 1280, height: 900 } : null,
-        // Ctrl+C is for the caller: it must close the page host before it exits.
-        handleSIGINT: false,
-        handleSIGTERM: false,
-        handleSIGHUP: false,
+        handleSIGINT: handleSignals,
+        handleSIGTERM: handleSignals,
+        handleSIGHUP: handleSignals,
         args: [
             "--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking",
             "--disable-component-update", "--disable-sync", "--disable-quic", "--window-size=1280,900",

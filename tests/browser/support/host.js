@@ -6,12 +6,32 @@
 "use strict";
 
 const { spawn, spawnSync } = require("node:child_process");
+const crypto = require("node:crypto");
 const fs = require("node:fs");
 const http = require("node:http");
 const os = require("node:os");
 const path = require("node:path");
 
 const root = path.resolve(__dirname, "../../..");
+
+// A word for the shell, as cmake/wine-run evaluates HALCYRA_WINE_PREPARE.
+function shellQuoted(word) {
+    return "'" + String(word).replace(/'/g, "'\\''") + "'";
+}
+
+// Page hosts still running, ended with their prefixes when this process ends in any way:
+// an interrupted or failed run must leave no Wine process or mounted drive behind.
+const running = new Set();
+process.on("exit", () => {
+    for (const end of running) end();
+});
+for (const signal of ["SIGINT", "SIGTERM", "SIGHUP"]) {
+    process.on(signal, () => {
+        // A caller with a handler of its own (scripts/page-host) closes its host itself.
+        if (process.listenerCount(signal) > 1) return;
+        process.exit(128 + os.constants.signals[signal]);
+    });
+}
 
 function waitUntil(predicate, seconds, what) {
     const deadline = Date.now() + seconds * 1000;
@@ -32,13 +52,15 @@ function waitUntil(predicate, seconds, what) {
     });
 }
 
-// One HTTP request from outside any browser; resolves to { status, body }.
+// One HTTP request from outside any browser; resolves to { status, headers, body }.
 function request(url, { method = "GET", headers = {}, body } = {}) {
     return new Promise((resolve, reject) => {
         const req = http.request(url, { method, headers, setHost: !("Host" in headers) }, (res) => {
             const chunks = [];
             res.on("data", (c) => chunks.push(c));
-            res.on("end", () => resolve({ status: res.statusCode, body: Buffer.concat(chunks).toString("utf8") }));
+            res.on("end", () => resolve({
+                status: res.statusCode, headers: res.headers, body: Buffer.concat(chunks).toString("utf8"),
+            }));
         });
         req.on("error", reject);
         req.end(body);
@@ -47,7 +69,8 @@ function request(url, { method = "GET", headers = {}, body } = {}) {
 
 // The demo catalogue server on a free port; rate in KiB/s per response.
 async function startDemoServer(bin, { rate = 1024 } = {}) {
-    const work = fs.mkdtempSync(path.join(os.tmpdir(), "demo-server."));
+    // A space in the name: every path the harness hands on must survive it.
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), "demo server."));
     const portFile = path.join(work, "port");
     const log = fs.openSync(path.join(work, "server.log"), "w");
     const child = spawn(path.join(root, "scripts/demo-server"),
@@ -88,8 +111,24 @@ async function startPageHost(bin, demo, name,
     if (pageDir) args.push("--page", "C:\\page");
     else if (page) args.push("--page", page);
     const prefix = path.join(path.dirname(path.dirname(bin)), "wine", `${path.basename(path.dirname(bin))}-${name}`);
-    const env = { ...process.env, HALCYRA_WINE_NAME: name, HALCYRA_WINE_PREPARE: prepare.join(" ") };
+    // The harness chooses the secret: it closes the host without reading the served page,
+    // which may not exist (a directory without start.html, a server that is down).
+    const secret = crypto.randomBytes(16).toString("hex");
+    const env = {
+        ...process.env, HALCYRA_WINE_NAME: name, HALCYRA_WINE_PREPARE: prepare.map(shellQuoted).join(" "),
+        HALCYRA_PAGE_HOST_SECRET: secret,
+    };
     const child = spawn(path.join(root, "cmake/wine-run"), args, { env, detached: true, stdio: ["ignore", "pipe", "pipe"] });
+    // Ends the host's processes, its prefix's Wine and the drives mounted in it.
+    const kill = () => {
+        running.delete(kill);
+        try { process.kill(-child.pid, "SIGKILL"); } catch (e) { /* ended */ }
+        spawnSync("wineserver", ["-k"], { env: { ...process.env, WINEPREFIX: prefix } });
+        const mounts = spawnSync("findmnt", ["-rn", "-o", "TARGET"], { encoding: "utf8" }).stdout || "";
+        for (const mount of mounts.split("\n").filter((m) => m.startsWith(prefix + "/")).reverse())
+            spawnSync("umount", ["-l", mount]);
+    };
+    running.add(kill);
     const lines = [];
     let exitCode = null;
     const collect = (stream) => {
@@ -105,15 +144,24 @@ async function startPageHost(bin, demo, name,
     };
     collect(child.stdout);
     collect(child.stderr);
-    const exited = new Promise((resolve) => child.on("exit", (code) => { exitCode = code; resolve(code); }));
+    const exited = new Promise((resolve) => child.on("exit", (code) => {
+        exitCode = code;
+        running.delete(kill);
+        resolve(code);
+    }));
 
-    const address = await waitUntil(() => {
-        if (exitCode !== null) throw new Error(`the page host ended (${exitCode}):\n${lines.join("\n")}`);
-        const line = lines.find((l) => /^page host: open http:\/\/127\.0\.0\.1:\d+\/$/.test(l));
-        return line && line.substring("page host: open ".length);
-    }, 120, "the page host");
+    let address;
+    try {
+        address = await waitUntil(() => {
+            if (exitCode !== null) throw new Error(`the page host ended (${exitCode}):\n${lines.join("\n")}`);
+            const line = lines.find((l) => /^page host: open http:\/\/127\.0\.0\.1:\d+\/$/.test(l));
+            return line && line.substring("page host: open ".length);
+        }, 120, "the page host");
+    } catch (e) {
+        kill();
+        throw e;
+    }
 
-    let secret;
     const host = {
         url: address,
         port: parseInt(address.split(":")[2], 10),
@@ -127,36 +175,22 @@ async function startPageHost(bin, demo, name,
             const drive = fs.realpathSync(path.join(prefix, "dosdevices", letter.toLowerCase() + ":"));
             return path.join(drive, ...parts);
         },
-        // The per-run secret, as the served page carries it.
-        async secret() {
-            if (!secret) {
-                const page = await request(address);
-                const found = /data-secret="([0-9a-f]+)"/.exec(page.body);
-                if (!found) throw new Error("the served page carries no secret");
-                secret = found[1];
-            }
-            return secret;
-        },
+        // The per-run secret the harness gave the host.
+        secret: async () => secret,
         // Ends the host as the page's ButtonCancel would, then the prefix.
         async close() {
             if (exitCode === null) {
                 try {
                     await request(address + ".host/close", {
                         method: "POST",
-                        headers: { Origin: address.replace(/\/$/, ""), "X-Page-Host-Secret": await host.secret() },
+                        headers: { Origin: address.replace(/\/$/, ""), "X-Page-Host-Secret": secret },
                         body: "{}",
                     });
                 } catch (e) {
                     // Gone already: the wait below sees it.
                 }
                 // A host that does not close: end it, its prefix and the drives mounted in it.
-                const timer = setTimeout(() => {
-                    try { process.kill(-child.pid, "SIGKILL"); } catch (e) { /* ended */ }
-                    spawnSync("wineserver", ["-k"], { env: { ...process.env, WINEPREFIX: prefix } });
-                    const mounts = spawnSync("findmnt", ["-rn", "-o", "TARGET"], { encoding: "utf8" }).stdout || "";
-                    for (const mount of mounts.split("\n").filter((m) => m.startsWith(prefix + "/")).reverse())
-                        spawnSync("umount", ["-l", mount]);
-                }, 90000);
+                const timer = setTimeout(kill, 90000);
                 await exited;
                 clearTimeout(timer);
             }
