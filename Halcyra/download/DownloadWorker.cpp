@@ -26,7 +26,7 @@ const char kExtractFailedCaption[] = "文件解压出错";
 
 // A server answering this many bytes sends an error page, not a file.
 const std::uint64_t kErrorPageLength = 132;
-// The first range asked for, and the largest: a request given up costs at most this.
+// The first range asked for, and the largest: a ranged request given up costs at most this.
 const std::uint64_t kFirstWindow = 1 << 20;
 const std::uint64_t kMaxWindow = 32 << 20;
 const unsigned kMaxFailedAttempts = 20;

@@ -5,8 +5,8 @@
 //
 // The body is asked for in ranges that grow from one request to the next, each with the
 // remote file's validator (If-Range) once it is known: a request given up (stop, stall)
-// costs at most the rest of its range, and a remote file that changed is fetched whole
-// instead of spliced onto old bytes.
+// costs the rest of its range (the rest of the file from a server that ignores ranges), and
+// a remote file that changed is fetched whole instead of spliced onto old bytes.
 #include "framework/UniqueHandle.h"
 #include "Halcyra/download/HttpSource.h"
 #include "Halcyra/download/ResumeRecord.h"

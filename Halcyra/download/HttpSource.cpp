@@ -1,5 +1,8 @@
 #include "Halcyra/download/HttpSource.h"
 
+#include "framework/UniqueHandle.h"
+#include "framework/UniqueInternetHandle.h"
+
 #include <wininet.h>
 
 #include <cstdio>
@@ -25,24 +28,7 @@ const std::size_t kMaxQueuedPieces = 8;
 const DWORD kMinStatus = 100;
 const int kStatusPartial = 206;
 
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle = nullptr) : m_handle(handle) {}
-    ~InternetHandle() { reset(); }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-    void reset(HINTERNET handle = nullptr)
-    {
-        if (m_handle) InternetCloseHandle(m_handle);
-        m_handle = handle;
-    }
-
-private:
-    HINTERNET m_handle;
-};
+using InternetHandle = fw::UniqueInternetHandle;
 
 void setTimeout(HINTERNET handle, DWORD option, DWORD milliseconds)
 {
@@ -113,18 +99,13 @@ void readAnswer(HINTERNET request, HttpAnswer& answer)
 // What the request's thread and the worker share.
 struct HttpFetch::State {
     State() : changed(CreateEventW(nullptr, FALSE, FALSE, nullptr)), space(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~State()
-    {
-        if (changed) CloseHandle(changed);
-        if (space) CloseHandle(space);
-    }
 
     std::wstring urlText;
     HttpRange range;
 
     std::mutex lock;
-    HANDLE changed;  // auto reset: the thread has published something
-    HANDLE space;    // auto reset: the worker took a piece or walked away
+    fw::UniqueHandle changed;  // auto reset: the thread has published something
+    fw::UniqueHandle space;    // auto reset: the worker took a piece or walked away
     bool answered = false;
     bool failed = false;
     bool ended = false;
@@ -133,7 +114,7 @@ struct HttpFetch::State {
     std::deque<std::vector<char>> pieces;
     std::vector<std::vector<char>> spare;  // pieces the worker has written, for reuse
 
-    void publish() { SetEvent(changed); }
+    void publish() { SetEvent(changed.get()); }
     void fail()
     {
         {
@@ -248,7 +229,7 @@ void HttpFetch::State::readBody(HINTERNET request)
                 if (abandoned) return;
                 if (pieces.size() < kMaxQueuedPieces) break;
             }
-            WaitForSingleObject(space, INFINITE);
+            WaitForSingleObject(space.get(), INFINITE);
         }
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
@@ -314,7 +295,7 @@ HttpFetch::~HttpFetch()
         m_state->abandoned = true;
         m_state->pieces.clear();
     }
-    SetEvent(m_state->space);
+    SetEvent(m_state->space.get());
 }
 
 namespace {
@@ -349,7 +330,7 @@ HttpFetch::Result HttpFetch::waitForAnswer(HANDLE stopEvent, DWORD timeoutMs, Ht
             if (m_state->failed) return Result::failed;
         }
         bool again = false;
-        const Result result = waitStep(m_state->changed, stopEvent, start, timeoutMs, again);
+        const Result result = waitStep(m_state->changed.get(), stopEvent, start, timeoutMs, again);
         if (!again) return result;
     }
 }
@@ -370,7 +351,7 @@ HttpFetch::Result HttpFetch::read(HANDLE stopEvent, DWORD timeoutMs, std::vector
                 if (piece.capacity() != 0) m_state->spare.push_back(std::move(piece));
                 piece = std::move(m_state->pieces.front());
                 m_state->pieces.pop_front();
-                SetEvent(m_state->space);
+                SetEvent(m_state->space.get());
                 return Result::ok;
             }
             if (m_state->ended) {
@@ -380,7 +361,7 @@ HttpFetch::Result HttpFetch::read(HANDLE stopEvent, DWORD timeoutMs, std::vector
             if (m_state->failed) return Result::failed;
         }
         bool again = false;
-        const Result result = waitStep(m_state->changed, stopEvent, start, timeoutMs, again);
+        const Result result = waitStep(m_state->changed.get(), stopEvent, start, timeoutMs, again);
         if (!again) return result;
     }
 }

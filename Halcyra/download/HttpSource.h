@@ -5,8 +5,9 @@
 // body with the manager's stop event beside it, and walks away from a request it no longer
 // wants (stop, stall, a wrong answer). The request's thread then ends at its next step and
 // closes its handles itself. Under Wine, closing a request reads the rest of its body to
-// keep the connection, so the worker asks for bounded ranges (HttpRange) and a request it
-// walks away from costs at most the rest of its range.
+// keep the connection, so the worker asks for bounded ranges (HttpRange): a request it walks
+// away from costs the rest of its range, or the rest of the whole file when the server
+// ignored the range and answered with the whole body.
 #include <windows.h>
 
 #include <cstdint>

@@ -51,16 +51,15 @@ bool fitsPathLimits(const std::wstring& path, std::size_t suffixRoom)
 }
 
 // The form Windows reduces a relative name to before it looks for the file, apart from
-// letter case: '/' for '\', no empty or "." components, and the last component without
+// letter case: '/' for '\', no empty or "." components, and every component without
 // trailing dots and spaces.
 std::wstring fileKey(const std::string& name)
 {
     std::wstring key;
-    const std::vector<std::wstring> parts = splitComponents(toWide(name));
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        std::wstring part = parts[i];
-        if (i + 1 == parts.size()) part.erase(part.find_last_not_of(L". ") + 1);
-        if (part.empty() || part == L".") continue;
+    for (std::wstring part : splitComponents(toWide(name))) {
+        // "." goes with its dot; ".." is never trimmed to nothing.
+        if (part != L"..") part.erase(part.find_last_not_of(L". ") + 1);
+        if (part.empty()) continue;
         if (!key.empty()) key += L'/';
         key += part;
     }

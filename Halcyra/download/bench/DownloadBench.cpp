@@ -8,6 +8,7 @@
 #include "Halcyra/storage/DataDrive.h"
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"
+#include "framework/UniqueInternetHandle.h"
 
 #include <windows.h>
 #include <psapi.h>
@@ -66,31 +67,27 @@ double managerRun(DownloadManager& downloads, const std::string& url, long long 
     return seconds;
 }
 
-struct InternetCloser {
-    void operator()(HINTERNET handle) const { InternetCloseHandle(handle); }
-};
-
 // Seconds for the bare loop; negative on failure.
 double bareRun(const std::string& url, long long expected)
 {
     const double start = now();
     const std::wstring wideUrl(url.begin(), url.end());
-    HINTERNET session = InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    HINTERNET request = session ? InternetOpenUrlW(session, wideUrl.c_str(), nullptr, 0,
-                                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
-                                : nullptr;
+    const fw::UniqueInternetHandle session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    fw::UniqueInternetHandle request(
+        session ? InternetOpenUrlW(session.get(), wideUrl.c_str(), nullptr, 0,
+                                   INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0)
+                : nullptr);
     fw::UniqueHandle file(CreateFileA(kBarePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     std::vector<char> block(kBareBlock);
     long long size = 0;
     DWORD got = 0;
-    while (request && file && InternetReadFile(request, block.data(), kBareBlock, &got) && got > 0) {
+    while (request && file && InternetReadFile(request.get(), block.data(), kBareBlock, &got) && got > 0) {
         DWORD written = 0;
         WriteFile(file.get(), block.data(), got, &written, nullptr);
         size += got;
     }
-    if (request) InternetCloseHandle(request);
-    if (session) InternetCloseHandle(session);
+    request.reset();
     file.reset();
     const double seconds = now() - start;
     DeleteFileA(kBarePath);

@@ -77,7 +77,8 @@ TEST(NameResolution, PathsLongerThanTheFileFunctionsTakeAreRefused)
 TEST(NameResolution, NamesOfTheSameFile)
 {
     for (const char* other : {"Sub/Scene.pak", "sub\\scene.PAK", "SUB//scene.pak", "./sub/./scene.pak",
-                              "sub/scene.pak.", "sub/scene.pak ", "sub\\\\SCENE.pak"})
+                              "sub/scene.pak.", "sub/scene.pak ", "sub\\\\SCENE.pak", "sub./scene.pak",
+                              "sub. ./scene.pak"})
         EXPECT_TRUE(isSameFileName("sub/scene.pak", other)) << other;
     for (const char* other : {"scene.pak", "sub/scene.pa", "sub/scene.pak~", "sub.scene.pak", "sub2/scene.pak",
                               "sub/scene .pak"})
