@@ -2,6 +2,7 @@
 // (the system's JScript engine) through the launcher's script bridge.
 #include "Halcyra/launcher/Launcher.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
 
@@ -182,7 +183,7 @@ TEST_F(DownloadBridge, ClearDownloadAndClosingReturnPromptlyWhileServersKeepSile
     EXPECT_EQ(host.logLines(), expected);
 
     // The launcher closes while the last download still waits for its answer.
-    Sleep(500);
+    ASSERT_TRUE(testing_support::eventually([&] { return server.requestCount("/late.bin") == 2; }));
     const DWORD before = GetTickCount();
     launcher.stopAllWork();
     EXPECT_LT(GetTickCount() - before, 2000u);

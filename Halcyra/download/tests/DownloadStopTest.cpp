@@ -42,7 +42,7 @@ TEST_F(DownloadTest, ClearDownloadReturnsPromptlyWhateverTheWorkerWaitsFor)
     // A host that accepts and never answers, and one that answers after 8 s.
     ASSERT_EQ(0, downloads.download(server.url("/never.bin")));
     ASSERT_EQ(0, downloads.download(server.url("/late.bin")));
-    Sleep(500);
+    ASSERT_TRUE(eventually([&] { return server.requestCount("/never.bin") == 1 && server.requestCount("/late.bin") == 1; }));
     EXPECT_LT(timedClear(downloads), kStopBoundMs);
     EXPECT_EQ(0u, downloads.taskCount());
     EXPECT_FALSE(exists(dl("never.bin~")));
@@ -51,7 +51,6 @@ TEST_F(DownloadTest, ClearDownloadReturnsPromptlyWhateverTheWorkerWaitsFor)
     // A body that stalled after its first bytes.
     ASSERT_EQ(0, downloads.download(server.url("/stalled.bin")));
     ASSERT_TRUE(waitForReceived("stalled.bin", 1000));
-    Sleep(300);
     EXPECT_LT(timedClear(downloads), kStopBoundMs);
     EXPECT_EQ(1000u, readResumeRecord(dl("stalled.bintd")).received);
     EXPECT_TRUE(messages().empty());
@@ -71,7 +70,8 @@ TEST_F(DownloadTest, StoppedTransferCostsTheServerLittleMoreThanWasWritten)
     const std::uint64_t written = readResumeRecord(dl("big.bintd")).received;
     ASSERT_GE(written, 3u << 20);
     ASSERT_LT(written, size);
-    Sleep(2000);  // whatever a closed request still reads would arrive by now
+    // Whatever a closed request still reads has arrived once the server has closed it.
+    ASSERT_TRUE(eventually([&] { return server.activeConnections() == 0; }));
     // At most the rest of the range being read, and what the sockets held.
     const std::uint64_t kRangeAndBuffers = 40u << 20;
     EXPECT_LT(server.bytesSent("/big.bin"), written + kRangeAndBuffers) << "written " << written;

@@ -6,6 +6,7 @@
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
 #include "tests/support/HttpTestServer.h"
 
@@ -19,6 +20,7 @@
 #include <string>
 #include <vector>
 
+using testing_support::eventually;
 using testing_support::readBytes;
 using testing_support::writeBytes;
 
@@ -63,6 +65,19 @@ inline bool sameAsBody(const std::string& path, const HttpReply& body, std::uint
     fileDigest = ofFile.value();
     bodyDigest = ofBody.value();
     return offset == body.bodySize() && fileDigest == bodyDigest;
+}
+
+// The reply, except that no answer sends a byte at or beyond stopAt: the server holds the
+// connection there, so a transfer certainly stands still at that count.
+inline HttpTestServer::Handler holdingAt(const HttpReply& reply, std::uint64_t stopAt)
+{
+    return [reply, stopAt](const HttpRequest& request) {
+        unsigned long long first = 0;
+        std::sscanf(request.range.c_str(), "bytes=%llu-", &first);
+        HttpReply held = reply;
+        held.stallAfter = first < stopAt ? stopAt - first : 0;
+        return held;
+    };
 }
 
 class DownloadTest : public ::testing::Test {
