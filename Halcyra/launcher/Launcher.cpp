@@ -36,9 +36,15 @@ void Launcher::stopAllWork() {
     //    waiting for the engine to close gives up at once and installs nothing);
     // 3. the handles of finished download workers are closed;
     // 4. the engine this launcher started is ended.
+    // While these waits dispatch messages the page's timers still call the bridge: a call
+    // that would start work answers its failure result, and a nested stop or clear returns
+    // at once, leaving the stop flag raised.
+    if (m_stopping) return;
+    m_stopping = true;
     m_driveMove.waitForEnd();
     m_downloads.stopDownloads();
     m_engine.terminate();
+    m_stopping = false;
 }
 
 std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
@@ -47,13 +53,11 @@ std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
     // The page's wide text goes to the download manager unconverted: a name the ANSI code
     // page cannot hold is refused there, not altered. A call that fails answers its
     // method's empty result; where 0 would mean "started" or "0 % done", the refusal.
-    long (DownloadManager::*const downloadAndRename)(const std::wstring&, const std::wstring&) =
-        &DownloadManager::downloadAndRename;
     return {
         method(L"setSavePath", &m_downloads, &DownloadManager::setSavePath),
         method(L"setUnCompressPath", &m_downloads, &DownloadManager::setUnCompressPath),
         method(L"download", this, &L::download, static_cast<int>(DownloadManager::kBadName)),
-        method(L"downloadAndRename", &m_downloads, downloadAndRename, DownloadManager::kBadName),
+        method(L"downloadAndRename", this, &L::downloadAndRename, DownloadManager::kBadName),
         method(L"getDownloadingFilenames", &m_downloads, &DownloadManager::getDownloadingFilenames),
         method(L"getDownloadProgress", &m_downloads, &DownloadManager::getDownloadProgress, kNoProgress),
         method(L"getDownloadProgressInfo", &m_downloads, &DownloadManager::getDownloadProgressInfo),
@@ -71,10 +75,10 @@ std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
         method(L"clearDownload", this, &L::clearDownload),
         method(L"openDownloadDir", this, &L::openDownloadDir),
         method(L"webGetDiskInfo", this, &L::webGetDiskInfo),
-        method(L"changeDisk", &m_driveMove, &DriveMove::changeDisk),
+        method(L"changeDisk", this, &L::changeDisk),
         method(L"getCurrentDownloadDir", this, &L::getCurrentDownloadDir),
         method(L"getChangeDiskProgress", &m_driveMove, &DriveMove::progress),
-        method(L"versionCheckAndUpdate", &m_engineUpdate, &EngineUpdate::versionCheckAndUpdate),
+        method(L"versionCheckAndUpdate", this, &L::versionCheckAndUpdate),
         method(L"getVersionUpdateProgress", &m_engineUpdate, &EngineUpdate::getVersionUpdateProgress,
                kNoProgress),
         method(L"getLocalVersion", &m_engineUpdate, &EngineUpdate::getLocalVersion),
@@ -89,8 +93,13 @@ std::vector<fw::DispatchMethod> Launcher::bridgeTable() {
 }
 
 // Downloads.
-int Launcher::download(const std::wstring& url) { return m_downloads.downloadAndRename(url, std::wstring()); }
+int Launcher::download(const std::wstring& url) { return downloadAndRename(url, std::wstring()); }
+long Launcher::downloadAndRename(const std::wstring& url, const std::wstring& name) {
+    if (m_stopping) return DownloadManager::kBadName;
+    return m_downloads.downloadAndRename(url, name);
+}
 void Launcher::clearDownload() {
+    if (m_stopping) return;
     stopAllWork();
     m_downloads.clearStopFlag();
 }
@@ -114,7 +123,19 @@ bool Launcher::checkFileVersion(const std::string& name, const std::string& vers
 
 // Engine.
 int Launcher::getCurrentOpenSceneID() { return m_engine.currentOpenSceneId(m_scene); }
-void Launcher::Init() { m_engine.init(m_scene, m_dataDrive); }
+void Launcher::Init() {
+    if (!m_stopping) m_engine.init(m_scene, m_dataDrive);
+}
+
+// Engine update.
+bool Launcher::versionCheckAndUpdate(const std::string& baseUrl) {
+    return !m_stopping && m_engineUpdate.versionCheckAndUpdate(baseUrl);
+}
+
+// Drive move.
+void Launcher::changeDisk(const std::string& drive) {
+    if (!m_stopping) m_driveMove.changeDisk(drive);
+}
 
 // Storage.
 std::string Launcher::webGetDiskInfo() { return diskInfoText(surveyFixedDrives()); }

@@ -47,6 +47,7 @@ private:
     // The bridge methods that do more than call one subsystem method with the page's
     // arguments; the others are bound to their subsystem directly.
     int download(const std::wstring& url);
+    long downloadAndRename(const std::wstring& url, const std::wstring& name);
     void clearDownload();
     bool isFileExist(const std::string& name);
     void deleteFile(const std::string& name);
@@ -57,6 +58,8 @@ private:
     bool checkFileVersion(const std::string& name, const std::string& version);
     int getCurrentOpenSceneID();
     void Init();
+    bool versionCheckAndUpdate(const std::string& baseUrl);
+    void changeDisk(const std::string& drive);
     std::string webGetDiskInfo();
     void navigate(const std::wstring& url);
     void openDownloadDir();
@@ -69,5 +72,7 @@ private:
     DownloadManager m_downloads{m_dataDrive};  // its destructor waits for the workers
     VersionTable m_versions;
     EngineUpdate m_engineUpdate{m_dataDrive, m_downloads};  // installs on download workers
+    // True while stopAllWork runs: the page may call in from the messages its waits dispatch.
+    bool m_stopping = false;
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };

@@ -232,3 +232,81 @@ TEST_F(DownloadBridge, PageNamesResolveOnlyUnderASavePathAndOnlyToPlainFiles) {
     DeleteFileA("/x");
     EXPECT_EQ(0, messages);
 }
+
+namespace {
+
+// A message-only window whose one posted message runs page script: a page timer firing
+// while the launcher's stop dispatches the window's messages.
+class PageTimer {
+public:
+    PageTimer(fw::ScriptHost& host, std::wstring script) : m_host(host), m_script(std::move(script))
+    {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"PageTimerTest";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                   nullptr, windowClass.hInstance, this);
+    }
+    ~PageTimer() { DestroyWindow(m_window); }
+    bool post() { return m_window && PostMessageW(m_window, WM_APP, 0, 0); }
+    bool ran() const { return m_ran; }
+
+private:
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_NCCREATE)
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
+                reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<PageTimer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_APP && self) {
+            self->m_ran = self->m_host.run(L"function show(v) { log(String(v)); }\n" + self->m_script);
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    fw::ScriptHost& m_host;
+    std::wstring m_script;
+    HWND m_window = nullptr;
+    bool m_ran = false;
+};
+
+}  // namespace
+
+TEST_F(DownloadBridge, PageCallsDuringTheStopStartNothing) {
+    ASSERT_TRUE(drives.map('E')) << drives.error();
+    server.setReply("/never.bin", HttpReply::neverAnswering());
+    HttpReply small;
+    small.body = HttpReply::makeBody(100);
+    server.setReply("/small.bin", small);
+    ASSERT_TRUE(run(
+        L"external.setSavePath('dl');\n"
+        L"show(external.download('" + wide(server.url("/never.bin")) + L"'));\n"));
+
+    // While the stop waits for the silent download, the page clears the downloads, starts
+    // new ones and a drive move.
+    PageTimer timer(host,
+        L"external.clearDownload();\n"
+        L"show(external.download('" + wide(server.url("/small.bin")) + L"'));\n"
+        L"show(external.downloadAndRename('" + wide(server.url("/small.bin")) + L"', 'other.bin'));\n"
+        L"external.changeDisk('E');\n");
+    ASSERT_TRUE(timer.post());
+    const DWORD before = GetTickCount();
+    launcher.stopAllWork();
+    EXPECT_LT(GetTickCount() - before, 5000u);
+    EXPECT_TRUE(timer.ran());
+
+    // Refused with the bridge's failure result; nothing came or moved afterwards.
+    const std::vector<std::wstring> expected = {L"0", L"-2", L"-2"};
+    EXPECT_EQ(host.logLines(), expected);
+    Sleep(1000);
+    ASSERT_TRUE(run(L"show(external.getDownloadingFilenames());\n"
+                    L"show(external.getChangeDiskProgress());\n"));
+    EXPECT_FALSE(exists("D:/dl/small.bin"));
+    EXPECT_FALSE(exists("D:/dl/other.bin"));
+    EXPECT_EQ(host.logLines().at(3), L"");
+    EXPECT_EQ(host.logLines().at(4), L"0");
+    EXPECT_EQ(launcher.dataDrive().drive(), "D");
+}
