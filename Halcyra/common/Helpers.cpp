@@ -98,7 +98,7 @@ std::string getFileExtension(const std::string& name) {
 }
 
 bool runAndWait(const std::string& commandLine, WORD show, const std::string& directory,
-                unsigned long* exitCode) {
+                unsigned long* exitCode, HANDLE stop) {
     std::vector<char> writable(commandLine.begin(), commandLine.end());
     writable.push_back('\0');  // CreateProcessA may write into it
 
@@ -112,7 +112,12 @@ bool runAndWait(const std::string& commandLine, WORD show, const std::string& di
         return false;
     const fw::UniqueHandle processHandle(process.hProcess);
     const fw::UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    const HANDLE objects[] = {processHandle.get(), stop};
+    if (WaitForMultipleObjects(stop ? 2 : 1, objects, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        TerminateProcess(processHandle.get(), 1);
+        WaitForSingleObject(processHandle.get(), INFINITE);
+        return false;
+    }
     DWORD code = 0;
     if (exitCode) *exitCode = GetExitCodeProcess(processHandle.get(), &code) ? code : STILL_ACTIVE;
     return true;

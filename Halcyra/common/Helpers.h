@@ -34,9 +34,10 @@ void showCreateFileFailed(const std::string& path);
 // Runs the command line in the working directory directory, with its window shown as show
 // says (SW_HIDE, SW_SHOW), and waits for it to end; false when it cannot be started.
 // exitCode, when given, receives its exit code. The launcher's own current directory is
-// never changed for a program it starts: threads would race for it.
+// never changed for a program it starts: threads would race for it. When stop, an event,
+// is set first, the program is terminated and the result is false.
 bool runAndWait(const std::string& commandLine, WORD show, const std::string& directory,
-                unsigned long* exitCode = nullptr);
+                unsigned long* exitCode = nullptr, HANDLE stop = nullptr);
 
 // Id of the first process named exactly exeName (letter case included) other than
 // skippedId; 0 if there is none. Process id 0 is the idle process, so 0 skips nothing.

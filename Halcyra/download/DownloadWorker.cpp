@@ -404,8 +404,9 @@ void DownloadWorker::extract()
     const std::string systemRoot = m_manager.dataDrive().systemRoot();
     const std::string command =
         extractorCommand(systemRoot, m_task.finalPath(), m_task.dirs().unCompress);
-    const bool extracted = runExtractor(command, systemRoot);
-    if (!extracted)
+    const bool extracted = runExtractor(command, systemRoot, m_manager.stopEvent());
+    // An extraction ended by the launcher's stop is no failure to report.
+    if (!extracted && !m_manager.stopRequested())
         showMessage(kExtractFailedText, m_manager.dataDrive().drive(), kExtractFailedCaption);
     // The installation learns whether the archive really came out whole: installing after
     // a failed extraction would record the new version over the old engine files.

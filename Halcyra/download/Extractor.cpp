@@ -57,8 +57,9 @@ std::string extractorCommand(const std::string& systemRoot, const std::string& a
     return command;
 }
 
-bool runExtractor(const std::string& command, const std::string& systemRoot)
+bool runExtractor(const std::string& command, const std::string& systemRoot, HANDLE stop)
 {
     unsigned long exitCode = 0;
-    return !command.empty() && runAndWait(command, SW_HIDE, systemRoot, &exitCode) && exitCode == 0;
+    return !command.empty() && runAndWait(command, SW_HIDE, systemRoot, &exitCode, stop) &&
+           exitCode == 0;
 }

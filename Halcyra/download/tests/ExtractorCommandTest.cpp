@@ -12,7 +12,7 @@ TEST(ExtractorCommand, FormatsTheSwitchesAndRefusesWhatDoesNotFit)
     const std::string exactFit(1023 - fixed.size(), 'a');
     EXPECT_EQ(1023u, extractorCommand("", exactFit, "").size());
     EXPECT_EQ("", extractorCommand("", exactFit + "a", ""));
-    EXPECT_FALSE(runExtractor("", "C:/"));
+    EXPECT_FALSE(runExtractor("", "C:/", nullptr));
 }
 
 TEST(ExtractorCommand, QuotesAPathWithASpaceAsOneArgument)

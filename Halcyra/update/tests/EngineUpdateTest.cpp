@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -462,6 +463,39 @@ TEST_F(EngineUpdateTest, FilesLeftInTheExtractionDirectoryAreNotInstalled)
     EXPECT_FALSE(files::exists(kSystemRoot + "stale.dat"));
     EXPECT_FALSE(files::exists(kDataRoot + "420/stale.pak"));
     EXPECT_FALSE(files::exists(kExtracted + "stale.dat"));
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(EngineUpdateTest, ClosingDuringTheExtractionEndsTheExtractor)
+{
+    serveArchive({{"Launcher.dat", "new launcher"}});
+    files::write(kInstalledVersion, "2020010100");
+    // An extractor that never ends by itself: the engine stand-in under its name.
+    ASSERT_TRUE(CopyFileA(besideTests(test_files::RunningEngine::kName).c_str(),
+                          (kSystemRoot + "7z.exe").c_str(), FALSE));
+    EXPECT_TRUE(check());
+    DWORD extractor = 0;
+    for (int polls = 0; polls < 1000 && extractor == 0; ++polls, Sleep(10))
+        extractor = findProcessByName(L"7z.exe");
+    ASSERT_NE(extractor, 0u);
+    // Should the stop wait for the extractor, it is ended after 10 s to end the test.
+    fw::UniqueHandle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, extractor));
+    std::thread rescue([&process] {
+        if (WaitForSingleObject(process.get(), 10000) == WAIT_TIMEOUT)
+            TerminateProcess(process.get(), 1);
+    });
+
+    const DWORD before = GetTickCount();
+    launcher.stopAllWork();
+    const DWORD took = GetTickCount() - before;
+    rescue.join();
+    EXPECT_LT(took, 5000u);
+
+    EXPECT_EQ(findProcessByName(L"7z.exe"), 0u);
+    EXPECT_EQ(progress(), -1.0f);
+    EXPECT_EQ(files::read(kInstalledVersion), "2020010100");
+    EXPECT_FALSE(files::exists(kSystemRoot + "Launcher.dat"));
+    // A stop is no failure to report.
     EXPECT_TRUE(messages().empty());
 }
 
