@@ -206,8 +206,9 @@ bool FileReplacer::replaceWithBackup(const std::string& root, const std::string&
 
     if (copied == CopyResult::Incomplete)
         DeleteFileA(target.c_str());
-    if (backedUp)
-        MoveFileA(backup.c_str(), target.c_str());
+    // A backup that cannot go back stays recorded, so that an undo tries again.
+    if (backedUp && !MoveFileA(backup.c_str(), target.c_str()))
+        result = Replacement::BackedUp;
     showUserMessage(format(kReplaceFailedText, target.c_str(), source.c_str()).c_str(),
                     kReplaceFailedCaption, MB_OK);
     return false;
@@ -238,18 +239,23 @@ bool sameTarget(const std::string& a, const std::string& b)
     return comparable(a) == comparable(b);
 }
 
-void undoReplacement(const std::string& root, const std::string& relative, Replacement done)
+bool undoReplacement(const std::string& root, const std::string& relative, Replacement done)
 {
     const std::string target = root + relative;
     switch (done) {
     case Replacement::Added:
         DeleteFileA(target.c_str());
-        break;
+        return true;
     case Replacement::BackedUp:
-        MoveFileExA((root + kBackupDir + relative).c_str(), target.c_str(),
-                    MOVEFILE_REPLACE_EXISTING);
-        break;
+        return MoveFileExA((root + kBackupDir + relative).c_str(), target.c_str(),
+                           MOVEFILE_REPLACE_EXISTING) != FALSE;
     case Replacement::None:
         break;
     }
+    return true;
+}
+
+std::string backupDir(const std::string& root)
+{
+    return root + kBackupDir;
 }

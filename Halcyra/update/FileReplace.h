@@ -38,8 +38,12 @@ private:
 };
 
 // Takes back what replaceWithBackup did at root + relative: the backup returns to its
-// place, an added file is removed.
-void undoReplacement(const std::string& root, const std::string& relative, Replacement done);
+// place, an added file is removed. False when the backup could not go back: it stays
+// under bak/.
+bool undoReplacement(const std::string& root, const std::string& relative, Replacement done);
+
+// Where replaceWithBackup keeps the former files of root: root + "bak/".
+std::string backupDir(const std::string& root);
 
 // True when the two paths below one root name the same file: letter case, "/" or "\\"
 // and doubled or leading separators aside.

@@ -17,6 +17,7 @@ public:
     bool install(const std::string& root, const std::string& source, const std::string& relative);
 
     // Last first: every replaced file comes back from "bak/", every added file is removed.
+    // Files that could not come back stay in "bak/", and the user is told once.
     void undo();
 
     // The sources that were copied into place (not those already in place or missing).

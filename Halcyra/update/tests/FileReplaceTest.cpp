@@ -1,8 +1,10 @@
 #include "Halcyra/update/FileReplace.h"
+#include "Halcyra/update/Installation.h"
 
 #include "Halcyra/common/Helpers.h"
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
+#include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
@@ -195,6 +197,37 @@ TEST_F(ReplaceWithBackup, FullDriveRemovesThePartialCopyAndRestoresTheTarget)
     EXPECT_FALSE(files::exists("E:/bak/420/x.bin"));
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, replaceFailedText("E:/420/x.bin", source));
+}
+
+}  // namespace
+
+namespace {
+
+using InstallationUndo = FileReplaceTest;
+
+TEST_F(InstallationUndo, BackupThatCannotGoBackIsKeptAndReported)
+{
+    files::write(root() + "src/a.dat", "new a");
+    files::write(root() + "src/b.dat", "new b");
+    files::write(root() + "a.dat", "old a");
+    files::write(root() + "b.dat", "old b");
+    Installation installation;
+    ASSERT_TRUE(installation.install(root(), root() + "src/a.dat", "a.dat"));
+    ASSERT_TRUE(installation.install(root(), root() + "src/b.dat", "b.dat"));
+
+    // Another program holds the new a.dat: the old one cannot take its place.
+    const fw::UniqueHandle locked(CreateFileA((root() + "a.dat").c_str(), GENERIC_READ, 0,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    installation.undo();
+
+    EXPECT_EQ(files::read(root() + "b.dat"), "old b");
+    EXPECT_EQ(files::read(root() + "bak/a.dat"), "old a");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text,
+              L"版本更新未能完全撤销,部分原有文件仍保存在[" + toWide(root()) +
+                  L"bak/]目录中,请关闭程序后手动拷贝回原处");
+    EXPECT_EQ(messages[0].caption, L"版本更新");
 }
 
 }  // namespace
