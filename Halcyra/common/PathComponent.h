@@ -3,6 +3,10 @@
 // rules every path built from outside text (a page's name, a requested file) is held to.
 #include <string>
 
+// "/" or "\": Windows takes either between the components of a path.
+inline bool isSeparator(char c) { return c == '/' || c == '\\'; }
+inline bool isSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
+
 // Windows drops trailing dots and spaces from a component, so "..." and ".. " name the
 // parent directory just as ".." does.
 bool isParentReference(const std::wstring& component);

@@ -18,8 +18,6 @@ const std::size_t kMaxComponentChars = 255;
 // without converting it (and a huge text is not converted at all).
 const std::size_t kMaxPathBytes = 4 * kMaxPathChars;
 
-bool isSeparator(wchar_t c) { return c == L'/' || c == L'\\'; }
-
 std::vector<std::wstring> splitComponents(const std::wstring& path)
 {
     std::vector<std::wstring> parts(1);

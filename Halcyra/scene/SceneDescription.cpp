@@ -1,5 +1,6 @@
 #include "Halcyra/scene/SceneDescription.h"
 
+#include "Halcyra/common/PathComponent.h"
 #include "Halcyra/scene/SceneFile.h"
 #include "Halcyra/scene/StyledJson.h"
 
@@ -29,11 +30,6 @@ bool isRelativePathKey(const std::string& key)
         if (key == pathKey)
             return true;
     return false;
-}
-
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
 }
 
 // A path on a named drive ("X:...") or a network share ("\\server\share") is whole

@@ -1,6 +1,7 @@
 #include "Halcyra/update/FileReplace.h"
 
 #include "Halcyra/common/Helpers.h"
+#include "Halcyra/common/PathComponent.h"
 #include "Halcyra/common/UserMessage.h"
 #include "framework/UniqueHandle.h"
 
@@ -26,11 +27,6 @@ fw::UniqueHandle openFile(const std::string& path, DWORD access, DWORD share,
     return fw::UniqueHandle(CreateFileA(path.c_str(), access, share, nullptr, disposition,
                                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
                                         nullptr));
-}
-
-bool isSeparator(char c)
-{
-    return c == '/' || c == '\\';
 }
 
 // The path as the copy compares it: "\" turned into "/", one leading "./" dropped.
