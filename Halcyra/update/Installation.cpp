@@ -8,8 +8,8 @@
 
 namespace {
 
-const std::string kUndoIncompleteText = "版本更新未能完全撤销,部分原有文件仍保存在";
-const char kUndoIncompleteAdvice[] = "目录中,请关闭程序后手动拷贝回原处";
+const std::string kUndoIncompleteText = "版本更新未能完全撤销，部分原有文件仍保存在";
+const char kUndoIncompleteAdvice[] = "目录中，请关闭程序后手动拷贝回原处！";
 const char kUndoIncompleteCaption[] = "版本更新";
 
 }  // namespace

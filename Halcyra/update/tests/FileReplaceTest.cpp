@@ -225,8 +225,8 @@ TEST_F(InstallationUndo, BackupThatCannotGoBackIsKeptAndReported)
     EXPECT_EQ(files::read(root() + "bak/a.dat"), "old a");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text,
-              L"版本更新未能完全撤销,部分原有文件仍保存在[" + toWide(root()) +
-                  L"bak/]目录中,请关闭程序后手动拷贝回原处");
+              L"版本更新未能完全撤销，部分原有文件仍保存在[" + toWide(root()) +
+                  L"bak/]目录中，请关闭程序后手动拷贝回原处！");
     EXPECT_EQ(messages[0].caption, L"版本更新");
 }
 
