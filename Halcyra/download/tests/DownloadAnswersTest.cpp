@@ -11,30 +11,12 @@ namespace {
 const std::uint32_t kSize = 300 * 1024;
 const std::uint32_t kCut = 100 * 1024;
 
-HttpReply fullReply(const std::shared_ptr<const std::string>& body, const std::string& etag = std::string())
-{
-    HttpReply reply;
-    reply.body = body;
-    reply.etag = etag;
-    return reply;
-}
-
 HttpReply errorReply(int status)
 {
     HttpReply reply;
     reply.status = status;
     reply.body = std::make_shared<std::string>("<html>busy, sorry</html>");
     return reply;
-}
-
-// Answers each request with the reply of its position; the last one for every later request.
-HttpTestServer::Handler sequence(std::vector<HttpReply> replies)
-{
-    auto count = std::make_shared<std::atomic<std::size_t>>(0);
-    return [replies, count](const HttpRequest&) {
-        const std::size_t index = (*count)++;
-        return replies[std::min(index, replies.size() - 1)];
-    };
 }
 
 std::string recordWithValidator(std::uint64_t total, std::uint64_t received, const std::string& etag)

@@ -14,8 +14,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -65,6 +68,25 @@ inline bool sameAsBody(const std::string& path, const HttpReply& body, std::uint
     fileDigest = ofFile.value();
     bodyDigest = ofBody.value();
     return offset == body.bodySize() && fileDigest == bodyDigest;
+}
+
+// The whole body, with an ETag when one is given.
+inline HttpReply fullReply(const std::shared_ptr<const std::string>& body, const std::string& etag = std::string())
+{
+    HttpReply reply;
+    reply.body = body;
+    reply.etag = etag;
+    return reply;
+}
+
+// Answers each request with the reply of its position; the last one for every later request.
+inline HttpTestServer::Handler sequence(std::vector<HttpReply> replies)
+{
+    auto count = std::make_shared<std::atomic<std::size_t>>(0);
+    return [replies, count](const HttpRequest&) {
+        const std::size_t index = (*count)++;
+        return replies[std::min(index, replies.size() - 1)];
+    };
 }
 
 // The reply, except that no answer sends a byte at or beyond stopAt: the server holds the

@@ -12,23 +12,6 @@ const char kFirstRange[] = "bytes=0-1048575";
 
 bool startsWith(const std::string& text, const std::string& start) { return text.rfind(start, 0) == 0; }
 
-HttpReply fullReply(const std::shared_ptr<const std::string>& body)
-{
-    HttpReply reply;
-    reply.body = body;
-    return reply;
-}
-
-// Answers each request with the reply of its position; the last one for every later request.
-HttpTestServer::Handler sequence(std::vector<HttpReply> replies)
-{
-    auto count = std::make_shared<std::atomic<std::size_t>>(0);
-    return [replies, count](const HttpRequest&) {
-        const std::size_t index = (*count)++;
-        return replies[std::min(index, replies.size() - 1)];
-    };
-}
-
 }  // namespace
 
 TEST_F(DownloadTest, StoppedDownloadResumesFromTheRecordedCount)
