@@ -2,6 +2,7 @@
 
 #include "Halcyra/storage/DataDrive.h"
 #include "Halcyra/storage/DriveSurvey.h"
+#include "Halcyra/storage/WorkSharing.h"
 #include "Halcyra/update/FileReplace.h"
 #include "framework/MessagePump.h"
 
@@ -14,6 +15,9 @@ const char kDataRootSuffix[] = ":/Orbelune/";
 const char* const kEngineDirs[] = {"420/", "424/", "426/"};
 const float kCompleted = 1.0f;
 const float kFailed = -1.0f;
+// Files are copied and deleted by this many threads: while one waits for the file system
+// another copies, which makes a move of many small files about twice as fast.
+const unsigned kFileThreads = 3;
 
 char upper(char c)
 {
@@ -103,8 +107,10 @@ void DriveMove::move()
         m_progress = kFailed;
         return;
     }
-    for (const std::string& file : copied)
-        DeleteFileA(file.c_str());
+    shareWork(copied.size(), kFileThreads, [&copied](std::size_t index, unsigned) {
+        DeleteFileA(copied[index].c_str());
+        return true;
+    });
     m_progress = kCompleted;
 }
 
@@ -112,21 +118,42 @@ bool DriveMove::copyAll(const std::string& sourceRoot, const std::string& target
                         const std::vector<std::string>& files, std::vector<std::string>& copied)
 {
     const float count = static_cast<float>(files.size());
-    std::size_t done = 0;
-    FileReplacer replacer;
-    for (const std::string& file : files) {
+    std::vector<char> replaced(files.size(), 0);
+    std::vector<FileReplacer> replacers(kFileThreads, FileReplacer(FileReplacer::Failures::Kept));
+    std::atomic<std::size_t> done{0};
+    std::atomic<int> firstFailed{-1};
+    const bool allCopied = shareWork(files.size(), kFileThreads, [&](std::size_t index, unsigned thread) {
+        const std::string& file = files[index];
         const std::string relative =
             file.size() > sourceRoot.size() ? file.substr(sourceRoot.size()) : std::string();
         Replacement replacement = Replacement::None;
-        if (!replacer.replaceWithBackup(targetRoot, file, relative, &replacement))
+        if (!replacers[thread].replaceWithBackup(targetRoot, file, relative, &replacement)) {
+            int none = -1;
+            firstFailed.compare_exchange_strong(none, static_cast<int>(thread));
             return false;
+        }
         // A file that already is its target (the two letters name one drive) stays: deleting
         // the source would delete the only copy.
-        if (replacement != Replacement::None)
-            copied.push_back(file);
+        replaced[index] = replacement != Replacement::None;
         // Counted before the increment, so copying never shows 1.0.
-        m_progress = static_cast<float>(done) / count;
-        ++done;
-    }
+        raiseProgress(static_cast<float>(done++) / count);
+        return true;
+    });
+    // One message however many threads failed at once.
+    if (firstFailed >= 0)
+        replacers[firstFailed].showFailure();
+    if (!allCopied)
+        return false;
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (replaced[i])
+            copied.push_back(files[i]);
     return true;
+}
+
+void DriveMove::raiseProgress(float value)
+{
+    // Threads finish their files in any order: the page never sees the progress go back.
+    float seen = m_progress;
+    while (seen < value && !m_progress.compare_exchange_weak(seen, value)) {
+    }
 }

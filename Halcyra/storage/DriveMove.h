@@ -38,6 +38,7 @@ private:
     // Copies the files; those really copied (to be deleted at the source) go to copied.
     bool copyAll(const std::string& sourceRoot, const std::string& targetRoot,
                  const std::vector<std::string>& files, std::vector<std::string>& copied);
+    void raiseProgress(float value);
 
     DataDrive& m_dataDrive;
     std::string m_targetDrive;  // written only while no worker exists

@@ -205,9 +205,16 @@ bool FileReplacer::replaceWithBackup(const std::string& root, const std::string&
     // A backup that cannot go back stays recorded, so that an undo tries again.
     if (backedUp && !MoveFileA(backup.c_str(), target.c_str()))
         result = Replacement::BackedUp;
-    showUserMessage(format(kReplaceFailedText, target.c_str(), source.c_str()).c_str(),
-                    kReplaceFailedCaption, MB_OK);
+    m_failure = format(kReplaceFailedText, target.c_str(), source.c_str());
+    if (m_failures == Failures::Shown)
+        showFailure();
     return false;
+}
+
+void FileReplacer::showFailure() const
+{
+    if (!m_failure.empty())
+        showUserMessage(m_failure.c_str(), kReplaceFailedCaption, MB_OK);
 }
 
 namespace {

@@ -30,10 +30,20 @@ bool replaceWithBackup(const std::string& root, const std::string& source,
 // a move of small files more than the copying itself.
 class FileReplacer {
 public:
+    // Whether a failure is shown to the user at once, or kept for showFailure: copies on
+    // several threads tell the user of one failure, not of each.
+    enum class Failures { Shown, Kept };
+    explicit FileReplacer(Failures failures = Failures::Shown) : m_failures(failures) {}
+
     bool replaceWithBackup(const std::string& root, const std::string& source,
                            const std::string& relative, Replacement* done = nullptr);
 
+    // Shows the message of the last failure that was kept, if any.
+    void showFailure() const;
+
 private:
+    Failures m_failures;
+    std::string m_failure;
     std::vector<char> m_block;
 };
 
