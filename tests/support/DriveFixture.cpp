@@ -112,6 +112,7 @@ bool runScript(const std::string& arguments, char letter, std::string& answer, s
 }  // namespace
 
 DriveFixture::~DriveFixture() {
+    while (!m_sameAs.empty()) unmap(m_sameAs.begin()->first);
     while (!m_linuxDirs.empty()) unmap(m_linuxDirs.rbegin()->first);
 }
 
@@ -152,6 +153,17 @@ bool DriveFixture::mapDirectory(char letter, std::uint64_t bytes, DriveType type
     return defineDrive(letter, windowsType(type), linuxDir, m_error);
 }
 
+bool DriveFixture::mapSameAs(char letter, char mapped, DriveType type) {
+    letter = lowerLetter(letter);
+    const auto dir = m_linuxDirs.find(lowerLetter(mapped));
+    if (dir == m_linuxDirs.end()) return fail(std::string("drive ") + mapped + " is not mapped here");
+    if (letter < 'a' || letter > 'z' || letter == 'c' || m_linuxDirs.count(letter))
+        return fail(std::string("cannot map drive ") + letter);
+    if (!defineDrive(letter, windowsType(type), dir->second, m_error)) return false;
+    m_sameAs[letter] = dir->first;
+    return true;
+}
+
 bool DriveFixture::setType(char letter, DriveType type) {
     letter = lowerLetter(letter);
     const auto mapped = m_linuxDirs.find(letter);
@@ -161,6 +173,8 @@ bool DriveFixture::setType(char letter, DriveType type) {
 
 bool DriveFixture::unmap(char letter) {
     letter = lowerLetter(letter);
+    // A second letter only goes; the directory stays with its first one.
+    if (m_sameAs.erase(letter) != 0) return defineDrive(letter, DRIVE_NO_ROOT_DIR, std::string(), m_error);
     if (m_linuxDirs.erase(letter) == 0) return fail(std::string("drive ") + letter + " is not mapped here");
     bool ok = defineDrive(letter, DRIVE_NO_ROOT_DIR, std::string(), m_error);
     std::string answer;

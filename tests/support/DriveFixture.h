@@ -43,6 +43,9 @@ public:
     // The same on a tmpfs mount of the given size. When the machine cannot mount
     // (not root, no tmpfs), false with mountUnavailable() true.
     bool mapTmpfs(char letter, std::uint64_t bytes, DriveType type = DriveType::hd);
+    // Maps the letter onto the directory of a letter this fixture mapped: two letters
+    // naming one drive, as a substituted drive does.
+    bool mapSameAs(char letter, char mapped, DriveType type = DriveType::hd);
     // Changes the type of a letter this fixture mapped.
     bool setType(char letter, DriveType type);
     // Removes the letter and deletes its contents.
@@ -57,6 +60,7 @@ private:
     bool fail(const std::string& message);
 
     std::map<char, std::string> m_linuxDirs;  // by lower-case letter
+    std::map<char, char> m_sameAs;            // second letters onto those above
     std::string m_error;
     bool m_mountUnavailable = false;
 };

@@ -170,6 +170,24 @@ TEST_F(DriveMoveTest, MovesTheEngineDirectoriesFileByFile)
     EXPECT_TRUE(messages.empty());
 }
 
+TEST_F(DriveMoveTest, LetterNamingTheDataDriveItselfKeepsEveryFile)
+{
+    // F: is D: under a second letter: every file already is its own target.
+    ASSERT_TRUE(drives.mapSameAs('F', 'D')) << drives.error();
+    files::write(kSource + "420/a.pak", "a");
+    files::write(kSource + "426/deep/b.pak", "b");
+
+    move.changeDisk("F");
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+
+    EXPECT_EQ(files::read(kSource + "420/a.pak"), "a");
+    EXPECT_EQ(files::read(kSource + "426/deep/b.pak"), "b");
+    EXPECT_FALSE(files::exists(kSource + "bak"));
+    EXPECT_EQ(dataDrive.drive(), "F");
+    EXPECT_EQ(files::read(kRecord), "F");
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(DriveMoveTest, SourceThatCannotBeDeletedStaysAndTheMoveStillCompletes)
 {
     files::write(kSource + "420/a.pak", "a");
