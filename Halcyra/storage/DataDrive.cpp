@@ -65,9 +65,14 @@ std::string DataDrive::systemRoot() const
     return m_systemRoot;
 }
 
+std::string DataDrive::dataRootOn(const std::string& drive)
+{
+    return drive + kDataRootSuffix;
+}
+
 std::string DataDrive::dataRoot() const
 {
-    return drive() + kDataRootSuffix;
+    return dataRootOn(drive());
 }
 
 std::string DataDrive::recordPath() const

@@ -22,6 +22,8 @@ public:
 
     std::string systemRoot() const;  // e.g. "C:/Orbelune/"; set once by init()
     std::string dataRoot() const;    // drive() + ":/Orbelune/"
+    // The data root the given drive letter would have.
+    static std::string dataRootOn(const std::string& drive);
     std::string recordPath() const;  // systemRoot() + "disk.dat"
 
     // Start-up step: settles the system root, then the data drive from the drive record

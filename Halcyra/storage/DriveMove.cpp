@@ -10,7 +10,6 @@
 
 namespace {
 
-const char kDataRootSuffix[] = ":/Orbelune/";
 // The engine directories, named by engine version; nothing else under the data root moves.
 const char* const kEngineDirs[] = {"420/", "424/", "426/"};
 const float kCompleted = 1.0f;
@@ -90,7 +89,7 @@ DWORD WINAPI DriveMove::changeDiskWorker(void* self)
 void DriveMove::move()
 {
     const std::string sourceRoot = m_dataDrive.dataRoot();
-    const std::string targetRoot = m_targetDrive + kDataRootSuffix;
+    const std::string targetRoot = DataDrive::dataRootOn(m_targetDrive);
     std::vector<std::string> files;
     for (const char* dir : kEngineDirs)
         listFilesRecursive(sourceRoot + dir, files);
