@@ -2,6 +2,7 @@
 // (the system's JScript engine) through the launcher's script bridge.
 #include "Halcyra/download/tests/DownloadTestFixture.h"
 #include "Halcyra/launcher/Launcher.h"
+#include "tests/support/DispatchedAction.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/Eventually.h"
 #include "tests/support/Files.h"
@@ -173,8 +174,11 @@ TEST_F(DownloadBridge, ClearDownloadAndClosingReturnPromptlyWhileServersKeepSile
     ASSERT_TRUE(run(
         L"external.setSavePath('dl');\n"
         L"show(external.download('" + wide(server.url("/never.bin")) + L"'));\n"
-        L"show(external.download('" + wide(server.url("/late.bin")) + L"'));\n"
-        L"sleep(500);\n"
+        L"show(external.download('" + wide(server.url("/late.bin")) + L"'));\n"));
+    // Both workers wait for their answers.
+    ASSERT_TRUE(testing_support::eventually(
+        [&] { return server.requestCount("/never.bin") == 1 && server.requestCount("/late.bin") == 1; }));
+    ASSERT_TRUE(run(
         L"var start = new Date().getTime();\n"
         L"external.clearDownload();\n"
         L"show(new Date().getTime() - start < 2000);\n"
@@ -234,51 +238,6 @@ TEST_F(DownloadBridge, PageNamesResolveOnlyUnderASavePathAndOnlyToPlainFiles) {
     EXPECT_EQ(0, messages);
 }
 
-namespace {
-
-// A message-only window whose one posted message runs page script: a page timer firing
-// while the launcher's stop dispatches the window's messages.
-class PageTimer {
-public:
-    PageTimer(fw::ScriptHost& host, std::wstring script, HANDLE ranEvent)
-        : m_host(host), m_script(std::move(script)), m_ranEvent(ranEvent)
-    {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = procedure;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = L"PageTimerTest";
-        RegisterClassW(&windowClass);
-        m_window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                   nullptr, windowClass.hInstance, this);
-    }
-    ~PageTimer() { DestroyWindow(m_window); }
-    bool post() { return m_window && PostMessageW(m_window, WM_APP, 0, 0); }
-    bool ran() const { return m_ran; }
-
-private:
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-    {
-        if (message == WM_NCCREATE)
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
-                reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
-        auto* self = reinterpret_cast<PageTimer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (message == WM_APP && self) {
-            self->m_ran = self->m_host.run(L"function show(v) { log(String(v)); }\n" + self->m_script);
-            SetEvent(self->m_ranEvent);
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    fw::ScriptHost& m_host;
-    std::wstring m_script;
-    HANDLE m_ranEvent;
-    HWND m_window = nullptr;
-    bool m_ran = false;
-};
-
-}  // namespace
-
 TEST_F(DownloadBridge, PageCallsDuringTheStopStartNothing) {
     ASSERT_TRUE(drives.map('E')) << drives.error();
     // A download whose server goes away after 2000 bytes: its worker gives up and shows
@@ -309,17 +268,21 @@ TEST_F(DownloadBridge, PageCallsDuringTheStopStartNothing) {
 
     // While the stop waits for that worker, the page clears the downloads, starts new
     // ones and a drive move.
-    PageTimer timer(host,
-        L"external.clearDownload();\n"
-        L"show(external.download('" + wide(server.url("/small.bin")) + L"'));\n"
-        L"show(external.downloadAndRename('" + wide(server.url("/small.bin")) + L"', 'other.bin'));\n"
-        L"external.changeDisk('E');\n",
-        timerRan.get());
+    // (A page timer firing while the launcher's stop dispatches the window's messages.)
+    bool timerScriptRan = false;
+    testing_support::DispatchedAction timer([&] {
+        timerScriptRan = run(
+            L"external.clearDownload();\n"
+            L"show(external.download('" + wide(server.url("/small.bin")) + L"'));\n"
+            L"show(external.downloadAndRename('" + wide(server.url("/small.bin")) + L"', 'other.bin'));\n"
+            L"external.changeDisk('E');\n");
+        SetEvent(timerRan.get());
+    });
     ASSERT_TRUE(timer.post());
     const DWORD before = GetTickCount();
     launcher.stopAllWork();
     EXPECT_LT(GetTickCount() - before, 5000u);
-    EXPECT_TRUE(timer.ran());
+    EXPECT_TRUE(timerScriptRan);
 
     // Refused with the bridge's failure result; nothing came or moved afterwards.
     ASSERT_EQ(host.logLines(), (std::vector<std::wstring>{L"0", L"-2", L"-2"}));
