@@ -3,15 +3,14 @@
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
 #include "framework/ScriptHost.h"
+#include "framework/UniqueHandle.h"
+#include "tests/support/DispatchedAction.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -79,32 +78,29 @@ TEST_F(BridgeTest, PageMovesTheEngineDirectoriesAndPollsToTheEnd)
 
 TEST_F(BridgeTest, ClearingDownloadsWaitsForARunningMove)
 {
-    // The move's first copy fails; its message holds the worker until released.
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> asked{false};
+    // The move's first copy fails; its message holds the worker until the clearing, while
+    // it waits, dispatches a message posted before it (or for 10 s).
+    const fw::UniqueHandle asked(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const fw::UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
     fw::setMessageBoxRecorder([&](const fw::MessageBoxCall&) {
-        asked = true;
-        WaitForSingleObject(release, INFINITE);
+        SetEvent(asked.get());
+        WaitForSingleObject(release.get(), 10000);
         return IDOK;
     });
     files::write("D:/Orbelune/420/a.pak", "a");
     files::write("E:/Orbelune/420", "a file where a directory is needed");
 
     run(L"external.changeDisk('E');");
-    while (!asked)
-        Sleep(1);
-    std::thread releaser([release] {
-        Sleep(300);
-        SetEvent(release);
-    });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(asked.get(), 30000));
+    testing_support::DispatchedAction releaseWhileClearing([&] { SetEvent(release.get()); });
+    ASSERT_TRUE(releaseWhileClearing.post());
     run(L"external.clearDownload();");
-    releaser.join();
-    CloseHandle(release);
 
     // Had the clearing not waited, the move would still be held at progress 0.
     run(L"log(external.getChangeDiskProgress());");
     EXPECT_EQ(host.logLines().back(), L"-1");
     EXPECT_EQ(launcher.dataDrive().drive(), "D");
+    SetEvent(release.get());  // a move still held goes on, and the launcher's stop ends it
 }
 
 }  // namespace
