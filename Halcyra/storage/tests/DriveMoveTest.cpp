@@ -4,15 +4,13 @@
 #include "Halcyra/update/tests/TestFiles.h"
 #include "framework/MessageBox.h"
 #include "framework/UniqueHandle.h"
+#include "tests/support/DispatchedAction.h"
 #include "tests/support/DriveFixture.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
-
-#include <atomic>
-#include <thread>
 
 namespace {
 
@@ -264,40 +262,48 @@ TEST_F(DriveMoveTest, TargetDriveThatFillsUpFailsWithoutLoss)
     EXPECT_EQ(files::read(kRecord), "D");
 }
 
-// A move whose first copy fails holds its worker in the failure message until released.
+// A move whose first copy fails holds its worker in the failure message until released (or
+// for 20 s). The worker shows the message on its own thread, so the test can tell when it
+// has ended without polling the move.
 class HeldDriveMoveTest : public DriveMoveTest {
 protected:
     void SetUp() override
     {
         DriveMoveTest::SetUp();
         fw::setMessageBoxRecorder([this](const fw::MessageBoxCall&) {
-            asked = true;
-            WaitForSingleObject(release, INFINITE);
+            worker.reset(OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()));
+            SetEvent(asked.get());
+            WaitForSingleObject(release.get(), 20000);
             return IDOK;
         });
         files::write(kSource + "420/a.pak", "a");
         files::write(kTarget + "420", "a file where a directory is needed");
         ASSERT_TRUE(drives.map('F')) << drives.error();
         move.changeDisk("E");
-        while (!asked)
-            Sleep(1);
+        ASSERT_EQ(WaitForSingleObject(asked.get(), 30000), WAIT_OBJECT_0);
+        ASSERT_TRUE(worker);
     }
     void TearDown() override
     {
-        SetEvent(release);
+        SetEvent(release.get());
         DriveMoveTest::TearDown();
-        CloseHandle(release);
     }
 
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> asked{false};
+    bool workerEnded(DWORD milliseconds) const
+    {
+        return WaitForSingleObject(worker.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+    fw::UniqueHandle asked{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    fw::UniqueHandle release{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    fw::UniqueHandle worker;  // the thread of the held worker
 };
 
 TEST_F(HeldDriveMoveTest, RunningOrEndedUnpolledMoveRefusesAnother)
 {
     move.changeDisk("F");
-    SetEvent(release);
-    Sleep(300);  // the worker ends; no poll has seen it yet
+    SetEvent(release.get());
+    ASSERT_TRUE(workerEnded(10000));  // the worker has ended; no poll has seen it yet
     move.changeDisk("F");
 
     EXPECT_EQ(pollToEnd().back(), -1.0f);
@@ -312,15 +318,17 @@ TEST_F(HeldDriveMoveTest, RunningOrEndedUnpolledMoveRefusesAnother)
 
 TEST_F(HeldDriveMoveTest, StoppingWaitsForTheMoveToEnd)
 {
-    std::atomic<bool> waited{false};
-    std::thread stopper([&] {
-        move.waitForEnd();
-        waited = true;
+    // The worker is released from inside the wait, by a message that the wait dispatches.
+    bool heldWhileWaiting = false;
+    testing_support::DispatchedAction releaseWhileWaiting([&] {
+        heldWhileWaiting = !workerEnded(0);
+        SetEvent(release.get());
     });
-    Sleep(300);
-    EXPECT_FALSE(waited);
-    SetEvent(release);
-    stopper.join();
+    ASSERT_TRUE(releaseWhileWaiting.post());
+    move.waitForEnd();
+    EXPECT_TRUE(releaseWhileWaiting.ran()) << "the wait dispatched no message";
+    EXPECT_TRUE(heldWhileWaiting);
+    EXPECT_TRUE(workerEnded(0)) << "the wait returned before the move ended";
     EXPECT_EQ(move.progress(), -1.0f);
     // The wait has released the ended worker: a new move is accepted without a poll.
     move.changeDisk("F");
