@@ -5,6 +5,7 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <deque>
@@ -14,13 +15,16 @@ namespace {
 
 // Connection attempts to an unreachable host give up after this long.
 const DWORD kConnectTimeoutMs = 5000;
-// Data is flowing when WinINet's own buffer is full: then a whole piece is read at once;
+// Data is flowing when WinINet's own buffer is full: then a whole piece is read;
 // otherwise only what has arrived, so that a slow server's bytes reach the file as they
-// come. A whole piece grows while it fills quickly and shrinks while it fills slowly: a
-// read returns only when its piece is full.
+// come. A whole piece grows while it fills quickly and shrinks while it fills slowly.
+// A read returns only once its buffer is full, so a piece is read a slice at a time and
+// handed over once it has taken kSlowPieceMs: a server that turns slow after a fast
+// start holds its bytes back for the time of one slice, not of a whole piece.
 const DWORD kFlowingThreshold = 8192;
 const DWORD kMinPieceBytes = 16 * 1024;
 const DWORD kMaxPieceBytes = 1 << 20;
+const DWORD kSliceBytes = 128 * 1024;
 const DWORD kQuickPieceMs = 20;
 const DWORD kSlowPieceMs = 100;
 // Pieces read ahead of the worker's writes, at most.
@@ -248,26 +252,36 @@ void HttpFetch::State::readBody(HINTERNET request)
         }
         piece.resize(flowing ? pieceBytes : available);
         const DWORD started = GetTickCount();
-        DWORD got = 0;
-        if (!piece.empty() && !InternetReadFile(request, piece.data(), static_cast<DWORD>(piece.size()), &got)) {
-            fail();
-            return;
+        DWORD filled = 0;
+        bool end = piece.empty();
+        DWORD took = 0;
+        while (filled < piece.size()) {
+            const DWORD slice = std::min<DWORD>(static_cast<DWORD>(piece.size()) - filled, kSliceBytes);
+            DWORD got = 0;
+            if (!InternetReadFile(request, piece.data() + filled, slice, &got)) {
+                fail();
+                return;
+            }
+            filled += got;
+            took = GetTickCount() - started;
+            if (got == 0) {
+                end = true;
+                break;
+            }
+            if (took >= kSlowPieceMs) break;
         }
         if (flowing) {
-            const DWORD took = GetTickCount() - started;
             if (took <= kQuickPieceMs && pieceBytes < kMaxPieceBytes) pieceBytes *= 2;
             if (took >= kSlowPieceMs && pieceBytes > kMinPieceBytes) pieceBytes /= 2;
         }
-        piece.resize(got);
+        piece.resize(filled);
         {
             std::lock_guard<std::mutex> guard(lock);
-            if (got == 0)
-                ended = true;
-            else
-                pieces.push_back(std::move(piece));
+            if (filled != 0) pieces.push_back(std::move(piece));
+            if (end) ended = true;
         }
         publish();
-        if (got == 0) return;
+        if (end) return;
     }
 }
 

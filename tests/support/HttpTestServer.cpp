@@ -379,7 +379,9 @@ bool HttpTestServer::sendBody(Socket client, const std::string& path, std::uint6
     std::uint64_t pos = begin;
     while (pos < end) {
         std::uint64_t piece = std::min<std::uint64_t>(end - pos, kSendChunk);
-        if (reply.trickleBytes > 0) piece = std::min<std::uint64_t>(piece, reply.trickleBytes);
+        const bool trickling = reply.trickleBytes > 0 && pos >= reply.trickleFrom;
+        if (trickling) piece = std::min<std::uint64_t>(piece, reply.trickleBytes);
+        else if (pos < reply.trickleFrom) piece = std::min<std::uint64_t>(piece, reply.trickleFrom - pos);
         chunk.resize(static_cast<std::size_t>(piece));
         reply.bodyBytes(pos, chunk.data(), chunk.size());
         const bool sent = sendAll(client, chunk.data(), chunk.size());
@@ -389,7 +391,7 @@ bool HttpTestServer::sendBody(Socket client, const std::string& path, std::uint6
         }
         if (!sent) return false;
         pos += piece;
-        if (reply.trickleBytes > 0 && pos < end &&
+        if (trickling && pos < end &&
             WaitForSingleObject(m_shutdown, reply.trickleDelayMs) == WAIT_OBJECT_0)
             return false;
     }

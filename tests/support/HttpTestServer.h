@@ -64,9 +64,11 @@ struct HttpReply {
     std::uint64_t closeAfter = kUnlimited;
     std::uint64_t stallAfter = kUnlimited;
 
-    // Slow trickle: the body is sent in pieces of trickleBytes with a pause between them.
+    // Slow trickle: the body is sent in pieces of trickleBytes with a pause between them;
+    // the bytes before offset trickleFrom of the body go at full speed.
     std::size_t trickleBytes = 0;
     unsigned trickleDelayMs = 0;
+    std::uint64_t trickleFrom = 0;
 
     // The connection is accepted and closed at once, without any answer.
     bool refuse = false;

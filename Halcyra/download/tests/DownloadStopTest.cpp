@@ -30,6 +30,35 @@ TEST_F(DownloadTest, AnswerAfterEightSecondsStillGetsItsFile)
     EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(DownloadTest, TransferThatSlowsDownKeepsShowingProgressAndComesThrough)
+{
+    // 4 MiB at full speed, then the last MiB at 320 KiB/s: about 3 s.
+    HttpReply slowing = fullReply(HttpReply::makeBody(5 << 20, 37));
+    slowing.trickleFrom = 4 << 20;
+    slowing.trickleBytes = 32 * 1024;
+    slowing.trickleDelayMs = 100;
+    server.setReply("/slowing.bin", slowing);
+    downloads.setStallTimeout(20000);
+    ASSERT_EQ(0, downloads.download(server.url("/slowing.bin")));
+
+    // The page sees the count grow all through the slow part, not only at its end.
+    std::vector<std::uint64_t> slowCounts;
+    const DWORD start = GetTickCount();
+    while (downloads.taskCount() != 0 && GetTickCount() - start < 30000) {
+        TaskProgress progress;
+        if (downloads.findProgress("slowing.bin", progress) && progress.received > (4u << 20) &&
+            (slowCounts.empty() || slowCounts.back() != progress.received))
+            slowCounts.push_back(progress.received);
+        Sleep(20);
+    }
+    ASSERT_EQ(0u, downloads.taskCount()) << "still running after 30 s";
+    EXPECT_GE(slowCounts.size(), 4u);
+    EXPECT_TRUE(sameBytes(*slowing.body, readBytes(dl("slowing.bin"))));
+    // Never taken for a stalled server: no byte was fetched twice.
+    EXPECT_EQ(slowing.body->size(), server.bytesSent("/slowing.bin"));
+    EXPECT_TRUE(messages().empty());
+}
+
 TEST_F(DownloadTest, ClearDownloadReturnsPromptlyWhateverTheWorkerWaitsFor)
 {
     server.setReply("/never.bin", HttpReply::neverAnswering());
