@@ -121,7 +121,7 @@ bool DriveMove::copyAll(const std::string& sourceRoot, const std::string& target
     std::vector<FileReplacer> replacers(kFileThreads, FileReplacer(FileReplacer::Failures::Kept));
     std::atomic<std::size_t> done{0};
     std::atomic<int> firstFailed{-1};
-    const bool allCopied = shareWork(files.size(), kFileThreads, [&](std::size_t index, unsigned thread) {
+    auto copyOne = [&](std::size_t index, unsigned thread) {
         const std::string& file = files[index];
         const std::string relative =
             file.size() > sourceRoot.size() ? file.substr(sourceRoot.size()) : std::string();
@@ -137,7 +137,8 @@ bool DriveMove::copyAll(const std::string& sourceRoot, const std::string& target
         // Counted before the increment, so copying never shows 1.0.
         raiseProgress(static_cast<float>(done++) / count);
         return true;
-    });
+    };
+    const bool allCopied = shareWork(files.size(), kFileThreads, copyOne);
     // One message however many threads failed at once.
     if (firstFailed >= 0)
         replacers[firstFailed].showFailure();
