@@ -144,6 +144,7 @@ protected:
     }
     void TearDown() override
     {
+        releaseArchive();
         launcher.stopAllWork();
         fw::setMessageBoxRecorder(nullptr);
         testing_support::removeTree(kSystemRoot);
@@ -193,11 +194,20 @@ protected:
     {
         server.reset(new HttpTestServer);
         server->setReply("/upd/Vistaweaver.ver", version);
-        server->setReply("/upd/Vistaweaver.7z", archive);
+        const HANDLE released = archiveReleased.get();
+        server->setHandler("/upd/Vistaweaver.7z", [reply = archive, released](const HttpRequest&) {
+            WaitForSingleObject(released, 20000);
+            return reply;
+        });
         return text(L"external.versionCheckAndUpdate('" + toWide(server->url("/upd/")) + L"')") ==
                L"true";
     }
     float progress() { return std::stof(text(L"external.getVersionUpdateProgress()")); }
+
+    // The archive is answered only once releaseArchive() is called (or after 20 s): while
+    // it is held the update certainly waits for its archive, and the test acts meanwhile.
+    void holdArchive() { ResetEvent(archiveReleased.get()); }
+    void releaseArchive() { SetEvent(archiveReleased.get()); }
 
     // Polls as a page does until 1.0 or -1.0. Whether the installation had written the
     // version file when 1.0 was first seen goes to installedAtOne.
@@ -224,6 +234,7 @@ protected:
 
     HttpReply version;
     HttpReply archive;
+    const fw::UniqueHandle archiveReleased{CreateEventA(nullptr, TRUE, TRUE, nullptr)};
     std::unique_ptr<HttpTestServer> server;
     DriveFixture drives;
     Launcher launcher;
@@ -405,7 +416,6 @@ TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
     const auto dataBefore = snapshot(kDataRoot);
 
     const std::string downloadedVersion = "D:/Orbelune/UpdateDown/Vistaweaver.ver";
-    archive.answerDelayMs = 1000;  // time to lock the downloaded version file
     for (const auto& lockedFile :
          {std::make_pair(kSystemRoot + "sub/locked.dat",
                          replaceFailedText(kSystemRoot + "sub\\locked.dat", kExtracted + "sub\\locked.dat")),
@@ -424,9 +434,11 @@ TEST_F(EngineUpdateTest, FailureMidwayTakesEveryInstalledFileBack)
         if (!lockAfterCheck)
             locked = lock();
 
+        holdArchive();
         EXPECT_TRUE(check());
         if (lockAfterCheck)
             locked = lock();
+        releaseArchive();
         ASSERT_TRUE(locked);
         EXPECT_EQ(pollToEnd().back(), -1.0f);
         locked.reset();
@@ -522,17 +534,17 @@ TEST_F(EngineUpdateTest, ArchiveRefusedByTheDownloadLimitIsNoUpdate)
 TEST_F(EngineUpdateTest, DeclinedOrStoppedWaitForTheEngineInstallsNothing)
 {
     serveArchive({{"Launcher.dat", "new launcher"}});
-    // The archive arrives slowly: the engine is started while it downloads.
-    archive.trickleBytes = 16;
-    archive.trickleDelayMs = 60;
     files::write(kInstalledVersion, "2020010100");
     files::write(kSystemRoot + "Launcher.dat", "old launcher");
 
+    // The engine is started while the archive is held back.
     answerAll(IDNO);
     {
+        holdArchive();
         EXPECT_TRUE(check());
         test_files::RunningEngine engine;
         ASSERT_TRUE(engine.started());
+        releaseArchive();
         EXPECT_EQ(pollToEnd().back(), -1.0f);
         const std::vector<fw::MessageBoxCall> asked = messages();
         ASSERT_EQ(asked.size(), 2u);
@@ -547,9 +559,11 @@ TEST_F(EngineUpdateTest, DeclinedOrStoppedWaitForTheEngineInstallsNothing)
         told = true;
         return isQuestion(call) ? IDYES : IDOK;
     });
+    holdArchive();
     EXPECT_TRUE(check());
     test_files::RunningEngine engine;
     ASSERT_TRUE(engine.started());
+    releaseArchive();
     for (int polls = 0; polls < 3000 && !told; ++polls)
         Sleep(10);
     ASSERT_TRUE(told);
@@ -596,9 +610,6 @@ TEST_F(EngineUpdateTest, ArchiveThatDidNotComeOutWholeInstallsNothing)
 TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
 {
     serveArchive({{"Launcher.dat", "new launcher data"}});
-    // The archive arrives slowly, so that the page acts while it downloads.
-    archive.trickleBytes = 16;
-    archive.trickleDelayMs = 40;
     files::write(kInstalledVersion, "2020010100");
     files::write("D:/before/marker", "page file");
     files::write("D:/scene/s1.pak", "scene package");
@@ -606,6 +617,8 @@ TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
 
     text(L"external.setSavePath('before')");
     text(L"external.setUnCompressPath('before')");
+    // The page acts while the archive is held back.
+    holdArchive();
     EXPECT_TRUE(check());
     // The check left the page's paths as they were.
     EXPECT_EQ(text(L"external.isFileExist('marker')"), L"true");
@@ -614,6 +627,7 @@ TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
     // The page opens a scene meanwhile.
     text(L"external.setSavePath('scene')");
     text(L"external.setUnCompressPath('scene')");
+    releaseArchive();
     EXPECT_EQ(pollToEnd().back(), 1.0f);
 
     EXPECT_TRUE(installedAtOne);
