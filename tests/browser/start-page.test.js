@@ -122,8 +122,9 @@ test("a scene address is downloaded with a moving progress bar and opened in the
 
 test("a drive move shows its progress bar and then the new data root", async () => {
     await withStartPage("move", { engine: true, sizedDrives: true }, async (page, host) => {
-        // Enough files that the move (counted in files) takes a few of the page's polls.
-        const FILES = 1500;
+        // Enough files that the move (counted in files) lasts seconds: here some fifteen of the
+        // page's polls (one every 500 ms) see it under way, where 1500 files gave one or none.
+        const FILES = 6000;
         const bulk = host.file("D", "Orbelune", "426", "bulk");
         fs.mkdirSync(bulk, { recursive: true });
         for (let i = 0; i < FILES; i++) fs.writeFileSync(path.join(bulk, `part${i}.bin`), `part ${i}\n`.repeat(100));
