@@ -11,6 +11,7 @@ namespace {
 
 const DWORD kStartTimeoutMs = 20000;
 const DWORD kPollMs = 10;
+const DWORD kParentlessMs = 5000;
 
 // Processes running the program: their ids, each with its parent's.
 std::map<DWORD, DWORD> processesOf(const std::wstring& program) {
@@ -47,14 +48,15 @@ fw::UniqueHandle startInCodePage(UINT codePage, const std::wstring& program, con
     if (!testing_support::startLinuxProgram(commandLine, L"C:\\")) return fw::UniqueHandle();
 
     // Wine runs the program through start.exe, whose own process goes by the program's name
-    // for a moment (and has no parent). The program's process is the one start.exe starts;
-    // one without a parent counts only once it has kept the name for a second.
+    // for a moment (and has no parent). The program's process is the one start.exe starts,
+    // seen within a few hundred milliseconds; one without a parent counts only once it has
+    // kept the name for kParentlessMs, far longer than a busy machine takes to start it.
     std::map<DWORD, DWORD> firstSeen;
     for (DWORD waited = 0; waited < kStartTimeoutMs; waited += kPollMs) {
         for (const auto& [id, parent] : processesOf(program)) {
             if (before.count(id)) continue;
             const DWORD since = firstSeen.emplace(id, waited).first->second;
-            if (parent != 0 || waited - since >= 1000)
+            if (parent != 0 || waited - since >= kParentlessMs)
                 return fw::UniqueHandle(
                     OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, id));
         }

@@ -159,7 +159,7 @@ void closeBox(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
 // would, so that the keys reach its thread.
 void pressKeys(HWND window, std::initializer_list<std::initializer_list<WORD>> chords) {
     SetForegroundWindow(window);
-    for (int waited = 0; GetForegroundWindow() != window && waited < 2000; waited += 10) Sleep(10);
+    testing_support::eventually([&] { return GetForegroundWindow() == window; }, kTimeoutMs);
     for (const auto& chord : chords) {
         std::vector<INPUT> inputs;
         for (WORD key : chord) {
