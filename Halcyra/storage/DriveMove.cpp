@@ -55,22 +55,37 @@ void DriveMove::changeDisk(const std::string& drive)
     m_targetDrive = target;
     m_progress = 0.0f;
     m_worker.reset(CreateThread(nullptr, 0, changeDiskWorker, this, 0, nullptr));
+    if (!m_worker)
+        m_progress = kFailed;
+}
+
+void DriveMove::refuse()
+{
+    if (!m_worker)
+        m_progress = kFailed;
+}
+
+bool DriveMove::running() const
+{
+    return m_worker && WaitForSingleObject(m_worker.get(), 0) != WAIT_OBJECT_0;
 }
 
 float DriveMove::progress()
 {
-    if (m_worker && WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
+    if (m_worker && !m_waiting && WaitForSingleObject(m_worker.get(), 0) == WAIT_OBJECT_0)
         m_worker.reset();
     return m_progress;
 }
 
 void DriveMove::waitForEnd()
 {
-    if (!m_worker)
+    if (!m_worker || m_waiting)
         return;
     // The worker may be showing a message box owned by the main window: the window must
-    // answer it while waiting.
+    // answer it while waiting. The page's timers run meanwhile and poll the move.
+    m_waiting = true;
     fw::waitPumping(m_worker.get(), INFINITE);
+    m_waiting = false;
     m_worker.reset();
 }
 

@@ -24,6 +24,13 @@ public:
     // progress becomes -1.0 and nothing moves.
     void changeDisk(const std::string& drive);
 
+    // Refuses a move that must not run now (the engines are being updated): the progress
+    // becomes -1.0, unless a move is under way.
+    void refuse();
+
+    // True while the worker of a move runs.
+    bool running() const;
+
     // Files copied so far as a fraction, 1.0 after a completed move and -1.0 after a failed
     // one. A poll after the worker has ended releases it, so a new move can start.
     float progress();
@@ -44,4 +51,5 @@ private:
     std::string m_targetDrive;  // written only while no worker exists
     std::atomic<float> m_progress{0.0f};
     fw::UniqueHandle m_worker;
+    bool m_waiting = false;  // waitForEnd waits on m_worker: a poll must not release it
 };
