@@ -128,13 +128,19 @@ void Launcher::Init() {
 }
 
 // Engine update.
+// An update and a drive move never run together: the installation writes into the data
+// root that the move is emptying.
 bool Launcher::versionCheckAndUpdate(const std::string& baseUrl) {
-    return !m_stopping && m_engineUpdate.versionCheckAndUpdate(baseUrl);
+    return !m_stopping && !m_driveMove.running() && m_engineUpdate.versionCheckAndUpdate(baseUrl);
 }
 
 // Drive move.
 void Launcher::changeDisk(const std::string& drive) {
-    if (!m_stopping) m_driveMove.changeDisk(drive);
+    if (m_stopping) return;
+    if (m_engineUpdate.running())
+        m_driveMove.refuse();
+    else
+        m_driveMove.changeDisk(drive);
 }
 
 // Storage.

@@ -149,7 +149,9 @@ bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
     const State before = m_state.exchange(State::Running);
     if (m_downloads.downloadAndRename(baseUrl + kEngineArchive, std::string(), dirs) !=
         DownloadManager::kStarted) {
-        m_state = before;
+        // Unless a running update's worker has settled its outcome meanwhile.
+        State running = State::Running;
+        m_state.compare_exchange_strong(running, before);
         return false;
     }
     return true;
@@ -165,6 +167,13 @@ float EngineUpdate::getVersionUpdateProgress()
     // Without its task the update has ended: installed, or not (a state still "running"
     // means the archive never arrived: its download failed or was stopped).
     return m_state == State::Installed ? kInstalled : kNotInstalled;
+}
+
+bool EngineUpdate::running() const
+{
+    // The archive's task stays in the table until its installation has ended.
+    TaskProgress progress;
+    return m_downloads.findProgress(kEngineArchive, progress);
 }
 
 std::string EngineUpdate::getLocalVersion() const

@@ -33,6 +33,9 @@ public:
     // installation failed, the user gave up waiting for the engine, or the launcher
     // stopped it. -1.0 before any update.
     float getVersionUpdateProgress();
+    // True while an update's archive downloads, unpacks or is installed.
+    bool running() const;
+
     // The versions read by the last check; empty before it.
     std::string getLocalVersion() const;
     std::string getServerVersion() const;

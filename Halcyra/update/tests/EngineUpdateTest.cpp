@@ -645,4 +645,43 @@ TEST_F(EngineUpdateTest, PagePathsAndTheUpdateDirectoriesStayApart)
     EXPECT_TRUE(messages().empty());
 }
 
+TEST_F(EngineUpdateTest, DriveMoveAndEngineUpdateNeverRunTogether)
+{
+    ASSERT_TRUE(drives.map('E')) << drives.error();
+    serveArchive({{"Launcher.dat", "new launcher data"}});
+    files::write(kInstalledVersion, "2020010100");
+    files::write(kDataRoot + "420/engine.pak", "engine");
+
+    // While the update waits for its archive, a move is refused and moves nothing.
+    holdArchive();
+    ASSERT_TRUE(check());
+    text(L"external.changeDisk('E')");
+    EXPECT_EQ(text(L"external.getChangeDiskProgress()"), L"-1");
+    EXPECT_FALSE(files::exists("E:/Orbelune"));
+    releaseArchive();
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(launcher.dataDrive().drive(), "D");
+
+    // While a move runs (held in the message of a copy that failed), no update starts.
+    files::write("E:/Orbelune/420", "a file where a directory is needed");
+    const fw::UniqueHandle asked(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    const fw::UniqueHandle answer(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall&) {
+        SetEvent(asked.get());
+        WaitForSingleObject(answer.get(), 20000);
+        return IDOK;
+    });
+    text(L"external.changeDisk('E')");
+    ASSERT_EQ(WaitForSingleObject(asked.get(), 30000), WAIT_OBJECT_0);
+    serveVersion("2020090100\r\n");
+    EXPECT_FALSE(check());
+    EXPECT_EQ(server->requestCount("/upd/Vistaweaver.ver"), 0u);
+    EXPECT_EQ(archiveRequests(), 0u);
+    SetEvent(answer.get());
+    launcher.stopAllWork();
+    EXPECT_EQ(text(L"external.getChangeDiskProgress()"), L"-1");
+    EXPECT_EQ(files::read(kDataRoot + "420/engine.pak"), "engine");
+    EXPECT_EQ(files::read(kInstalledVersion), kServerVersion + " build 12\r\nnotes\r\n");
+}
+
 }  // namespace
