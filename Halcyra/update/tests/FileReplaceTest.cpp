@@ -167,6 +167,21 @@ TEST_F(ReplaceWithBackup, TargetThatCannotBeCreatedIsReported)
     EXPECT_EQ(files::read(root() + "dst/blocker"), "a file where a directory is needed");
 }
 
+TEST_F(ReplaceWithBackup, KeptFailureIsShownOnlyWhenAsked)
+{
+    files::write(root() + "new.bin", "new");
+    files::write(root() + "dst/blocker", "a file where a directory is needed");
+
+    FileReplacer replacer(FileReplacer::Failures::Kept);
+    replacer.showFailure();  // nothing has failed yet
+    EXPECT_FALSE(replacer.replaceWithBackup(root() + "dst/", root() + "new.bin", "blocker/x.bin"));
+    EXPECT_TRUE(messages.empty());
+    replacer.showFailure();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, replaceFailedText(root() + "dst/blocker/x.bin", root() + "new.bin"));
+    EXPECT_EQ(messages[0].caption, L"版本更新");
+}
+
 TEST_F(ReplaceWithBackup, LockedTargetIsReportedAndLeftIntact)
 {
     files::write(root() + "new.bin", "new");
