@@ -79,7 +79,8 @@ std::wstring resolvedPath(HANDLE file)
 bool sameFile(HANDLE source, const std::string& target)
 {
     const fw::UniqueHandle other = openFile(
-        target, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+        target, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        OPEN_EXISTING);
     if (!other)
         return false;
     const std::wstring a = resolvedPath(source);
@@ -89,7 +90,8 @@ bool sameFile(HANDLE source, const std::string& target)
                                     static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
     // Without the paths, the volume and the file's number on it tell.
     BY_HANDLE_FILE_INFORMATION one, two;
-    return GetFileInformationByHandle(source, &one) && GetFileInformationByHandle(other.get(), &two) &&
+    return GetFileInformationByHandle(source, &one) &&
+           GetFileInformationByHandle(other.get(), &two) &&
            one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
            one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
 }
