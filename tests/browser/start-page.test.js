@@ -86,6 +86,7 @@ test("检查更新 installs the engine update and shows the versions", async () 
     await withStartPage("update", {}, async (page, host) => {
         assert.equal(await checkUpdate(page, demo.base + "update/"), "引擎已更新到版本 " + ENGINE_VERSION);
         assert.equal(await text(page, "#serverVersion"), ENGINE_VERSION);
+        assert.equal(await text(page, "#localVersion"), ENGINE_VERSION);
         assert.equal(await text(page, "#updateBar", "style.width"), "100%");
         assert.equal(fs.readFileSync(host.file("C", "Orbelune", "Vistaweaver.ver"), "utf8").trim(), ENGINE_VERSION);
         assert.ok(fs.existsSync(host.file("D", "Orbelune", "426", ENGINE)), "the engine installed on D:");

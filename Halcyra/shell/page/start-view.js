@@ -106,7 +106,10 @@
 
     function renderVersions() {
         var versions = flow.versions();
-        setText("localVersion", versions.local || "—");
+        // The launcher reads the installed version during a check: once this page's update
+        // is installed, the installed version is the one it brought.
+        var installed = updateJob && updateJob.phase === "installed" ? updateJob.server : versions.local;
+        setText("localVersion", installed || "—");
         setText("serverVersion", versions.server || "—");
     }
 
