@@ -46,6 +46,15 @@ bool isQuestion(const fw::MessageBoxCall& call)
     return (call.type & MB_TYPEMASK) == MB_YESNO;
 }
 
+// The boxes shown, one line each, for a failure message.
+std::wstring said(const std::vector<fw::MessageBoxCall>& calls)
+{
+    std::wstring lines;
+    for (const fw::MessageBoxCall& call : calls)
+        lines += call.caption + L": " + call.text + L"\n";
+    return lines;
+}
+
 // Every file below root, by path relative to it, with its bytes; "bak" trees left out.
 void snapshot(const std::string& root, const std::string& relative,
               std::map<std::string, std::string>& tree)
@@ -547,7 +556,7 @@ TEST_F(EngineUpdateTest, DeclinedOrStoppedWaitForTheEngineInstallsNothing)
         releaseArchive();
         EXPECT_EQ(pollToEnd().back(), -1.0f);
         const std::vector<fw::MessageBoxCall> asked = messages();
-        ASSERT_EQ(asked.size(), 2u);
+        ASSERT_EQ(asked.size(), 2u) << said(asked);
         EXPECT_TRUE(isQuestion(asked[1]));
     }
     EXPECT_EQ(files::read(kSystemRoot + "Launcher.dat"), "old launcher");
