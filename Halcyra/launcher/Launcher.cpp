@@ -129,18 +129,19 @@ void Launcher::Init() {
 
 // Engine update.
 // An update and a drive move never run together: the installation writes into the data
-// root that the move is emptying.
+// root that the move is emptying. The check itself may wait for the user (the engine is
+// running), and the page's timers run meanwhile.
 bool Launcher::versionCheckAndUpdate(const std::string& baseUrl) {
-    return !m_stopping && !m_driveMove.running() && m_engineUpdate.versionCheckAndUpdate(baseUrl);
+    if (m_stopping || m_checkingUpdate || m_driveMove.running()) return false;
+    m_checkingUpdate = true;
+    const bool started = m_engineUpdate.versionCheckAndUpdate(baseUrl);
+    m_checkingUpdate = false;
+    return started;
 }
 
 // Drive move.
 void Launcher::changeDisk(const std::string& drive) {
-    if (m_stopping) return;
-    if (m_engineUpdate.running())
-        m_driveMove.refuse();
-    else
-        m_driveMove.changeDisk(drive);
+    if (!m_stopping) m_driveMove.changeDisk(drive, !m_checkingUpdate && !m_engineUpdate.running());
 }
 
 // Storage.

@@ -74,5 +74,7 @@ private:
     EngineUpdate m_engineUpdate{m_dataDrive, m_downloads};  // installs on download workers
     // True while stopAllWork runs: the page may call in from the messages its waits dispatch.
     bool m_stopping = false;
+    // True while versionCheckAndUpdate runs: it may wait for the user to close the engine.
+    bool m_checkingUpdate = false;
     fw::ComPtr<fw::TableDispatch> m_bridge;
 };

@@ -32,7 +32,7 @@ DriveMove::~DriveMove()
     waitForEnd();
 }
 
-void DriveMove::changeDisk(const std::string& drive)
+void DriveMove::changeDisk(const std::string& drive, bool mayRun)
 {
     if (m_worker)
         return;
@@ -47,7 +47,7 @@ void DriveMove::changeDisk(const std::string& drive)
 
     // Data moved onto a drive that is not there, or that may be gone tomorrow, would be
     // lost to every later start.
-    if (!isFixedDrive(target[0])) {
+    if (!mayRun || !isFixedDrive(target[0])) {
         m_progress = kFailed;
         return;
     }
@@ -55,12 +55,6 @@ void DriveMove::changeDisk(const std::string& drive)
     m_targetDrive = target;
     m_progress = 0.0f;
     m_worker.reset(CreateThread(nullptr, 0, changeDiskWorker, this, 0, nullptr));
-    if (!m_worker)
-        m_progress = kFailed;
-}
-
-void DriveMove::refuse()
-{
     if (!m_worker)
         m_progress = kFailed;
 }

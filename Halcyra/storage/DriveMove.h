@@ -21,12 +21,9 @@ public:
     // Starts a move to drive, one letter A to Z in either case. Ignored while the worker of
     // a move is held (running, or ended but not yet polled), for the data drive itself and
     // for anything else. A letter that is not a fixed drive present now is refused: the
-    // progress becomes -1.0 and nothing moves.
-    void changeDisk(const std::string& drive);
-
-    // Refuses a move that must not run now (the engines are being updated): the progress
-    // becomes -1.0, unless a move is under way.
-    void refuse();
+    // progress becomes -1.0 and nothing moves. So is any move when mayRun is false (the
+    // engines are being updated).
+    void changeDisk(const std::string& drive, bool mayRun = true);
 
     // True while the worker of a move runs.
     bool running() const;

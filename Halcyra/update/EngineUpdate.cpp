@@ -107,6 +107,11 @@ EngineUpdate::~EngineUpdate()
 
 bool EngineUpdate::versionCheckAndUpdate(const std::string& baseUrl)
 {
+    // A second check would fetch the version file and delete the archive that the running
+    // update is about to install.
+    if (running())
+        return false;
+
     // Directories of this update for its whole run, whatever the page sets meanwhile.
     DownloadDirs dirs;
     dirs.save = m_downloads.onDataDrive(kDownloadDir);

@@ -25,7 +25,7 @@ public:
     // when it differs from the installed one and the engine has been closed, starts the
     // download of the engine archive there, to be unpacked into the update's extraction
     // directory. The page's save and uncompress paths stay as the page set them. True only
-    // when the archive download was admitted.
+    // when the archive download was admitted; false at once while an update runs.
     bool versionCheckAndUpdate(const std::string& baseUrl);
     // How the update started by the last successful check goes: the archive download's
     // fraction (at most 0.99, also while the archive is installed), then 1.0 once the new

@@ -693,4 +693,48 @@ TEST_F(EngineUpdateTest, DriveMoveAndEngineUpdateNeverRunTogether)
     EXPECT_EQ(files::read(kInstalledVersion), kServerVersion + " build 12\r\nnotes\r\n");
 }
 
+TEST_F(EngineUpdateTest, MoveAskedForWhileTheCheckWaitsForTheUserIsRefused)
+{
+    ASSERT_TRUE(drives.map('E')) << drives.error();
+    serveArchive({{"Launcher.dat", "new launcher data"}});
+    files::write(kInstalledVersion, "2020010100");
+    files::write(kDataRoot + "420/engine.pak", "engine");
+    test_files::RunningEngine engine;
+    ASSERT_TRUE(engine.started());
+
+    // The page's timer asks for a move while the check's box waits for the user, who then
+    // declines to wait for the engine.
+    std::vector<std::wstring> during;
+    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall& call) {
+        if (during.empty()) {
+            text(L"external.changeDisk('E')");
+            during.push_back(text(L"external.getChangeDiskProgress()"));
+        }
+        return isQuestion(call) ? IDNO : IDOK;
+    });
+    EXPECT_FALSE(check());
+    EXPECT_EQ(during, std::vector<std::wstring>{L"-1"});
+    launcher.stopAllWork();
+    EXPECT_FALSE(files::exists("E:/Orbelune"));
+    EXPECT_EQ(files::read(kDataRoot + "420/engine.pak"), "engine");
+    EXPECT_EQ(launcher.dataDrive().drive(), "D");
+}
+
+TEST_F(EngineUpdateTest, SecondCheckWhileAnUpdateRunsTouchesNothingOfIt)
+{
+    serveArchive({{"Launcher.dat", "new launcher data"}});
+    files::write(kInstalledVersion, "2020010100");
+    holdArchive();
+    ASSERT_TRUE(check());
+    EXPECT_EQ(text(L"external.versionCheckAndUpdate('" + toWide(server->url("/upd/")) + L"')"),
+              L"false");
+    // Neither the version file the running update will install nor its archive was
+    // fetched or deleted again.
+    EXPECT_EQ(server->requestCount("/upd/Vistaweaver.ver"), 1u);
+    releaseArchive();
+    EXPECT_EQ(pollToEnd().back(), 1.0f);
+    EXPECT_EQ(files::read(kInstalledVersion), kServerVersion + " build 12\r\nnotes\r\n");
+    EXPECT_EQ(archiveRequests(), 1u);
+}
+
 }  // namespace
