@@ -88,10 +88,12 @@ bool sameFile(HANDLE source, const std::string& target)
     if (!a.empty() && !b.empty())
         return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
                                     static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-    // Without the paths, the volume and the file's number on it tell.
+    // Without both paths, the volume and the file's number on it tell, where the file
+    // system numbers its files (0 means it does not).
     BY_HANDLE_FILE_INFORMATION one, two;
     return GetFileInformationByHandle(source, &one) &&
            GetFileInformationByHandle(other.get(), &two) &&
+           (one.nFileIndexHigh | one.nFileIndexLow) != 0 &&
            one.dwVolumeSerialNumber == two.dwVolumeSerialNumber &&
            one.nFileIndexHigh == two.nFileIndexHigh && one.nFileIndexLow == two.nFileIndexLow;
 }

@@ -335,51 +335,28 @@ TEST_F(HeldDriveMoveTest, StoppingWaitsForTheMoveToEnd)
     EXPECT_EQ(pollToEnd().back(), 1.0f);
 }
 
-// Sets the stranger event once the test is done or 10 s after the event was made, so
-// that a wait on it ends.
-struct Watchdog {
-    HANDLE made;
-    HANDLE done;
-    fw::UniqueHandle* stranger;
-
-    static DWORD WINAPI run(void* self)
-    {
-        const Watchdog& watch = *static_cast<Watchdog*>(self);
-        if (WaitForSingleObject(watch.made, 30000) == WAIT_OBJECT_0) {
-            WaitForSingleObject(watch.done, 10000);
-            SetEvent(watch.stranger->get());
-        }
-        return 0;
-    }
-};
-
 TEST_F(HeldDriveMoveTest, PollWhileStoppingLeavesTheWaitOnTheWorker)
 {
     // A page timer polls the move while the stop waits for it; the worker has ended by
     // then. A poll that closed the worker's handle under the wait would leave it waiting
-    // on whatever object takes that handle's number next: here an event that only a
-    // watchdog sets, after 10 s.
-    fw::UniqueHandle stranger;
-    fw::UniqueHandle strangerMade(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    // on whatever takes that handle's number next: here one of 32 timers due in 10 s.
+    std::vector<fw::UniqueHandle> strangers;
     testing_support::DispatchedAction pollWhileWaiting([&] {
         SetEvent(release.get());
         ASSERT_TRUE(workerEnded(10000));
         EXPECT_EQ(move.progress(), -1.0f);
-        stranger.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-        SetEvent(strangerMade.get());
+        LARGE_INTEGER due;
+        due.QuadPart = -100000000LL;  // 10 s
+        for (int i = 0; i < 32; ++i) {
+            strangers.emplace_back(CreateWaitableTimerA(nullptr, TRUE, nullptr));
+            SetWaitableTimer(strangers.back().get(), &due, 0, nullptr, nullptr, FALSE);
+        }
     });
-    fw::UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    Watchdog watch{strangerMade.get(), done.get(), &stranger};
-    fw::UniqueHandle watchdog(CreateThread(nullptr, 0, Watchdog::run, &watch, 0, nullptr));
-    ASSERT_TRUE(watchdog);
     ASSERT_TRUE(pollWhileWaiting.post());
     const DWORD before = GetTickCount();
     move.waitForEnd();
-    const DWORD waited = GetTickCount() - before;
-    SetEvent(done.get());
-    WaitForSingleObject(watchdog.get(), INFINITE);
     EXPECT_TRUE(pollWhileWaiting.ran());
-    EXPECT_LT(waited, 8000u) << "the wait went on after the worker had ended";
+    EXPECT_LT(GetTickCount() - before, 8000u) << "the wait went on after the worker had ended";
     EXPECT_EQ(move.progress(), -1.0f);
 }
 
