@@ -22,7 +22,10 @@ protected:
     void TearDown() override
     {
         DownloadTest::TearDown();
-        DeleteFileA((dataDrive.systemRoot() + kExtractor).c_str());
+        // Without a system root (the set-up failed first) the name alone would reach the
+        // extractor beside the test programs.
+        if (!dataDrive.systemRoot().empty())
+            DeleteFileA((dataDrive.systemRoot() + kExtractor).c_str());
     }
 
     void installExtractor()
