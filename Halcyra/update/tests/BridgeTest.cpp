@@ -6,6 +6,7 @@
 #include "framework/UniqueHandle.h"
 #include "tests/support/DispatchedAction.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/HeldMessageBox.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -80,19 +81,13 @@ TEST_F(BridgeTest, ClearingDownloadsWaitsForARunningMove)
 {
     // The move's first copy fails; its message holds the worker until the clearing, while
     // it waits, dispatches a message posted before it (or for 10 s).
-    const fw::UniqueHandle asked(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    const fw::UniqueHandle release(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall&) {
-        SetEvent(asked.get());
-        WaitForSingleObject(release.get(), 10000);
-        return IDOK;
-    });
+    testing_support::HeldMessageBox box(10000);
     files::write("D:/Orbelune/420/a.pak", "a");
     files::write("E:/Orbelune/420", "a file where a directory is needed");
 
     run(L"external.changeDisk('E');");
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(asked.get(), 30000));
-    testing_support::DispatchedAction releaseWhileClearing([&] { SetEvent(release.get()); });
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(box.asked(), 30000));
+    testing_support::DispatchedAction releaseWhileClearing([&] { box.release(); });
     ASSERT_TRUE(releaseWhileClearing.post());
     run(L"external.clearDownload();");
 
@@ -100,7 +95,7 @@ TEST_F(BridgeTest, ClearingDownloadsWaitsForARunningMove)
     run(L"log(external.getChangeDiskProgress());");
     EXPECT_EQ(host.logLines().back(), L"-1");
     EXPECT_EQ(launcher.dataDrive().drive(), "D");
-    SetEvent(release.get());  // a move still held goes on, and the launcher's stop ends it
+    box.release();  // a move still held goes on, and the launcher's stop ends it
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "framework/ScriptHost.h"
 #include "framework/UniqueHandle.h"
 #include "tests/support/DriveFixture.h"
+#include "tests/support/HeldMessageBox.h"
 #include "tests/support/HttpTestServer.h"
 #include "tests/support/TempDir.h"
 
@@ -673,20 +674,14 @@ TEST_F(EngineUpdateTest, DriveMoveAndEngineUpdateNeverRunTogether)
 
     // While a move runs (held in the message of a copy that failed), no update starts.
     files::write("E:/Orbelune/420", "a file where a directory is needed");
-    const fw::UniqueHandle asked(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    const fw::UniqueHandle answer(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    fw::setMessageBoxRecorder([&](const fw::MessageBoxCall&) {
-        SetEvent(asked.get());
-        WaitForSingleObject(answer.get(), 20000);
-        return IDOK;
-    });
+    testing_support::HeldMessageBox box(20000);
     text(L"external.changeDisk('E')");
-    ASSERT_EQ(WaitForSingleObject(asked.get(), 30000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(box.asked(), 30000), WAIT_OBJECT_0);
     serveVersion("2020090100\r\n");
     EXPECT_FALSE(check());
     EXPECT_EQ(server->requestCount("/upd/Vistaweaver.ver"), 0u);
     EXPECT_EQ(archiveRequests(), 0u);
-    SetEvent(answer.get());
+    box.release();
     launcher.stopAllWork();
     EXPECT_EQ(text(L"external.getChangeDiskProgress()"), L"-1");
     EXPECT_EQ(files::read(kDataRoot + "420/engine.pak"), "engine");
